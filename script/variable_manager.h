@@ -1,0 +1,119 @@
+// The variable store: named UTF-16 values shared by the interpreter, dialogs, plug-ins
+// and worker threads, with names compared without regard to letter case.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <stdexcept>
+#include <vector>
+
+#include "script/text.h"
+
+namespace zev {
+
+class CollectionError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// Chained hash table from name to value. Buckets start at 0, grow to 32 and then double
+// when the entry count reaches buckets x 2; new entries go to the head of their chain.
+// Enumeration visits buckets in ascending order and each chain from its head; this
+// order is visible to plug-ins and in the saved state, so it is part of the contract.
+class TStringHashTable {
+public:
+    TStringHashTable() = default;
+    TStringHashTable(const TStringHashTable&) = delete;
+    TStringHashTable& operator=(const TStringHashTable&) = delete;
+    ~TStringHashTable();
+
+    void Set(TextView name, TextView value);
+    const Text* Find(TextView name) const;
+    bool Remove(TextView name);
+    size_t Count() const { return count_; }
+    size_t BucketCount() const { return buckets_.size(); }
+
+    // Calls visit(name, value) for every entry in enumeration order. Modifying the table
+    // from inside the visit raises CollectionError.
+    template <typename Visit>
+    void ForEach(Visit&& visit) const;
+
+    // The ELF hash of the lower-cased name.
+    static uint32_t Hash(TextView name);
+
+private:
+    struct Entry {
+        uint32_t hash;
+        Text name;
+        Text value;
+        Entry* next;
+    };
+    void Grow();
+    Entry* FindEntry(TextView name, uint32_t hash) const;
+
+    std::vector<Entry*> buckets_;
+    size_t count_ = 0;
+    size_t growth_limit_ = 0;
+    mutable int iterating_ = 0;
+};
+
+// Who is assigning, for the command-line lock. Only the exact label
+// "Inject Override Command Line" may change a variable preset on the command line in
+// a silent run.
+inline constexpr char16_t kInjectOverrideLabel[] = u"Inject Override Command Line";
+
+class TVariableManager {
+public:
+    TVariableManager();
+    ~TVariableManager();
+
+    // Table operations. Writes always take the lock; reads take it because the engine
+    // creates the store with lock-reads set.
+    void SetItem(TextView name, TextView value);
+    Text GetItem(TextView name) const;
+    bool Exists(TextView name) const;
+    void Remove(TextView name);
+    // Alternating name, value in enumeration order. Not locked: call only when no
+    // worker runs.
+    size_t GetPairs(std::vector<Text>& list) const;
+    size_t GetNames(std::vector<Text>& list) const;
+
+    void RemoveAll();
+    void RemoveIfExists(TextView name);
+    Text ExportCommaText() const;
+    void ImportCommaText(TextView text);
+    Text ValueOf(TextView name) const;
+
+    // The assignment rule: the command-line lock in silent runs, and a value equal to
+    // the variable's own reference $NAME$ stored empty.
+    void Assign(TextView name, TextView value, TextView origin);
+    void AssignOrCreate(TextView name, TextView value, TextView origin);
+
+    // The command-line lock: set once by start-up from the parsed command line and
+    // refreshed by the interpreter when SILENT changes.
+    void SetSilent(bool silent);
+    bool Silent() const;
+    void SetCommandLinePairs(std::vector<Text> alternating_names_and_values);
+
+    // Substitution of $NAME$ references; see substitution.h for the rules.
+    Text Expand(TextView text) const;
+    Text ExpandQuoted(TextView text) const;
+
+    // The re-entrant lock, for callers that must read or write several values as one step.
+    std::recursive_mutex& Lock() const { return lock_; }
+
+    size_t BucketCount() const;
+
+private:
+    mutable std::recursive_mutex lock_;
+    bool lock_reads_ = true;
+    std::unique_ptr<TStringHashTable> table_;
+    bool silent_ = false;
+    std::vector<Text> command_line_pairs_;
+};
+
+// The process-wide store.
+TVariableManager& Variables();
+
+}  // namespace zev
