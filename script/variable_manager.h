@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <stdexcept>
 #include <vector>
 
@@ -37,18 +38,37 @@ public:
     // Calls visit(name, value) for every entry in enumeration order. Modifying the table
     // from inside the visit raises CollectionError.
     template <typename Visit>
-    void ForEach(Visit&& visit) const;
+    void ForEach(Visit&& visit) const {
+        IterationScope scope(iterating_);
+        for (const Entry* head : buckets_)
+            for (const Entry* entry = head; entry != nullptr; entry = entry->next)
+                visit(static_cast<const Text&>(entry->name), static_cast<const Text&>(entry->value));
+    }
 
     // The ELF hash of the lower-cased name.
     static uint32_t Hash(TextView name);
 
 private:
+    // Marks the table as being enumerated for the lifetime of the scope, also when the
+    // visit throws.
+    class IterationScope {
+    public:
+        explicit IterationScope(int& iterating) : iterating_(iterating) { ++iterating_; }
+        ~IterationScope() { --iterating_; }
+        IterationScope(const IterationScope&) = delete;
+        IterationScope& operator=(const IterationScope&) = delete;
+
+    private:
+        int& iterating_;
+    };
+
     struct Entry {
         uint32_t hash;
         Text name;
         Text value;
         Entry* next;
     };
+    void ThrowIfIterating() const;
     void Grow();
     Entry* FindEntry(TextView name, uint32_t hash) const;
 
@@ -73,9 +93,13 @@ public:
     void SetItem(TextView name, TextView value);
     Text GetItem(TextView name) const;
     bool Exists(TextView name) const;
+    // The value when the variable exists, in one locked step (Exists + GetItem would let
+    // a worker remove the variable in between).
+    std::optional<Text> Lookup(TextView name) const;
     void Remove(TextView name);
-    // Alternating name, value in enumeration order. Not locked: call only when no
-    // worker runs.
+    // Alternating name, value in enumeration order. The engine calls these only when no
+    // worker runs; they take the lock all the same, so a stray worker write waits instead
+    // of racing the enumeration.
     size_t GetPairs(std::vector<Text>& list) const;
     size_t GetNames(std::vector<Text>& list) const;
 
@@ -85,8 +109,12 @@ public:
     void ImportCommaText(TextView text);
     Text ValueOf(TextView name) const;
 
-    // The assignment rule: the command-line lock in silent runs, and a value equal to
-    // the variable's own reference $NAME$ stored empty.
+    // The assignment rule. In a silent run the name is upper-cased, and a variable
+    // named by a NAME=VALUE argument changes only under kInjectOverrideLabel. A value
+    // equal to the variable's own reference $NAME$ (letter case ignored) is stored empty.
+    // Assign creates a missing variable through AssignOrCreate; AssignOrCreate never
+    // refuses a creation, and routes an existing variable through Assign. Both run as
+    // one locked step.
     void Assign(TextView name, TextView value, TextView origin);
     void AssignOrCreate(TextView name, TextView value, TextView origin);
 
@@ -106,6 +134,8 @@ public:
     size_t BucketCount() const;
 
 private:
+    bool IsCommandLineName(TextView name) const;
+
     mutable std::recursive_mutex lock_;
     bool lock_reads_ = true;
     std::unique_ptr<TStringHashTable> table_;
