@@ -1,0 +1,159 @@
+#include "interpreter/interpreter.h"
+
+#include <exception>
+
+#include "interpreter/dispatch.h"
+#include "interpreter/plugin_statement.h"
+#include "interpreter/predefined_variables.h"
+#include "interpreter/script_check.h"
+
+namespace zev {
+
+namespace {
+
+constexpr uint64_t kPumpInterval = 314;  // pump when more than this many ms have passed
+
+}  // namespace
+
+Interpreter::Interpreter(Engine& engine) : engine_(engine) {}
+
+Text Interpreter::Parameter(size_t n) const {
+    return engine_.script.Parameter(identifier_, n);
+}
+
+Text Interpreter::Expanded(size_t n) const {
+    return engine_.variables.Expand(Parameter(n));
+}
+
+void Interpreter::AssignResult(TextView name, TextView value, TextView origin) {
+    engine_.variables.AssignOrCreate(name, value, origin);
+}
+
+void Interpreter::WaitStep(std::thread* worker) {
+    if (engine_.silent) {
+        if (worker && worker->joinable()) worker->join();
+        return;
+    }
+    engine_.platform.ui.ProcessOneMessage();
+}
+
+void Interpreter::Run(TextView package_path) {
+    Prepare(package_path);
+    try {
+        Cycle();
+    } catch (const std::exception& error) {
+        ReportRuntimeError(FromUtf8(error.what()));
+        return;
+    }
+    EndSequence();
+}
+
+void Interpreter::Prepare(TextView package_path) {
+    SetupLog& log = engine_.log;
+    log.Write(u"    <Variables>");
+    pointer_ = 0;
+    ended_ = false;
+    engine_.package_path = Text(package_path);
+    log.Write(u"    </Variables>");
+
+    log.Write(u"    <CompileScript>");
+    engine_.variables.RemoveAll();
+    if (auto failure = CheckScript(engine_.script, engine_.variables)) {
+        log.Write(u"      " + failure->Describe());
+        engine_.platform.processes.TerminateProcess(kExitScriptCheckFailed);
+    }
+    log.Write(u"    </CompileScript>");
+
+    engine_.variables.RemoveAll();
+    InitializeWorkerVariables(engine_);
+    InitializePreVariables(engine_);
+
+    log.Write(u"    <BootStrap>");
+    log.Write(u"    </BootStrap>");
+
+    log.Write(u"    <quib>");
+    InitializeVariables(engine_);
+    const auto& pairs = engine_.command_line.pairs;
+    for (size_t i = 0; i + 1 < pairs.size(); i += 2)
+        engine_.variables.Assign(ToUpper(pairs[i]), pairs[i + 1], kInjectOverrideLabel);
+    last_pump_ = engine_.platform.system.TickCount();
+}
+
+void Interpreter::RefreshSettings() {
+    TVariableManager& vars = engine_.variables;
+    engine_.log.SetPath(vars.ValueOf(u"LOGGED"));
+    engine_.silent = IsTrue(vars.ValueOf(u"SILENT"));
+    vars.SetSilent(engine_.silent);
+    engine_.title = vars.ValueOf(u"TITLE");
+    engine_.title_alone = EqualsNoCase(vars.ValueOf(u"QUIBLOGO"), u"TRUE");
+}
+
+bool Interpreter::FetchNext() {
+    const StatementTable& table = engine_.script;
+    const size_t count = table.StatementCount();
+    while (pointer_ < count) {
+        current_ = pointer_++;
+        if (table.IsVisible(current_)) {
+            command_ = table.Command(current_);
+            identifier_ = table.Identifier(current_);
+            return true;
+        }
+    }
+    return false;
+}
+
+void Interpreter::Cycle() {
+    TVariableManager& vars = engine_.variables;
+    Platform& platform = engine_.platform;
+    while (!ended_ && pointer_ < engine_.script.StatementCount()) {
+        const uint64_t now = platform.system.TickCount();
+        if (now - last_pump_ > kPumpInterval) {
+            platform.ui.PumpPendingMessages();
+            last_pump_ = now;
+        }
+        RefreshSettings();
+        vars.AssignOrCreate(u"DATE", platform.system.CurrentDate(), u"Initialization");
+        vars.AssignOrCreate(u"TIME", platform.system.CurrentTime(), u"Initialization");
+
+        if (!FetchNext()) break;
+        vars.Assign(u"ABORT", FromBool(IsTrue(vars.ValueOf(u"QUIB_IsCancelled"))), u"Cancel State");
+        Execute();
+    }
+}
+
+void Interpreter::Execute() {
+    if (engine_.script.IsPluginCommand(command_)) {
+        RunPluginStatement(*this);
+        return;
+    }
+    if (CommandHandler handler = FindHandler(command_)) handler(*this);
+}
+
+void Interpreter::EndSequence() {
+    engine_.log.Write(u"    </quib>");
+    engine_.log.Write(u"    <ExitScript>");
+    ExitScript();
+    engine_.log.Write(u"    </ExitScript>");
+}
+
+void Interpreter::ExitScript() {
+    if (exit_script_done_) return;
+    exit_script_done_ = true;
+    // The single-instance marker, open text files, the tray icon and the dialogs are
+    // released here as those features arrive.
+}
+
+void Interpreter::ReportRuntimeError(TextView message) {
+    const StatementTable& table = engine_.script;
+    const SourcePosition position = table.Position(current_);
+    const Text line_number = FromInt(position.line + 1);
+    const Text report = Text(u"Runtime error in setup script:") + u"\r\r" + u"Source File: " +
+                        table.SourceFileTitle(current_) + u"\r" + u"Line Number: " + line_number +
+                        u"\r\r" + Text(message);
+    engine_.log.Write(u"      <RuntimeError>" + table.SourceFileTitle(current_) + u"(" + line_number +
+                      u"): " + Text(message) + u"</RuntimeError>");
+    engine_.ShowError(report);
+    ExitScript();
+}
+
+}  // namespace zev

@@ -1,0 +1,39 @@
+// The engine's archive routines over the archive library: each returns success and
+// gives an error text ("#" + the library's code, or a message), empty on success.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+#include "script/text.h"
+
+namespace zev {
+class Engine;
+}
+
+namespace zev {
+
+// Progress of an archive routine: current file name, bytes done and total.
+// Returns false to stop the work.
+using ArchiveProgress = std::function<bool(TextView file_name, uint64_t done, uint64_t total)>;
+
+struct ExtractRequest {
+    Text archive;
+    Text password;
+    Text output_folder;
+    std::vector<Text> entries;   // empty: every entry of the archive
+    bool keep_paths = true;      // the path flag
+    bool overwrite = true;
+};
+
+// Extracts an archive. A retryable failure is retried once in this process and then,
+// unless this process is itself an out-of-process extraction, in a second engine
+// process started with "OutOfProcessExtract".
+bool ExtractArchiveRoutine(Engine& engine, const ExtractRequest& request, const ArchiveProgress& progress,
+                           Text& error);
+
+// Lists the names of an archive's entries.
+bool ListArchiveRoutine(Engine& engine, TextView archive, TextView password, std::vector<Text>& names, Text& error);
+
+}  // namespace zev

@@ -1,0 +1,409 @@
+#include "platform/fake/fake_platform.h"
+
+#include <condition_variable>
+
+namespace zev::fake {
+
+namespace {
+
+PlatformStatus NotFound() { return {2, u"The system cannot find the file specified."}; }
+PlatformStatus AlreadyExists() { return {183, u"Cannot create a file when that file already exists."}; }
+PlatformStatus PathNotFound() { return {3, u"The system cannot find the path specified."}; }
+
+Text ParentOf(const Text& key) {
+    const size_t slash = key.find_last_of(u'\\');
+    return slash == Text::npos ? Text() : key.substr(0, slash);
+}
+
+}  // namespace
+
+// ---- file system ----
+
+Text FakeFileSystem::Key(TextView path) {
+    Text key = ToLower(path);
+    for (auto& c : key)
+        if (c == u'/') c = u'\\';
+    while (key.size() > 3 && key.back() == u'\\') key.pop_back();
+    return key;
+}
+
+bool FakeFileSystem::ParentExists(const Text& key) {
+    const Text parent = ParentOf(key);
+    return parent.size() <= 2 || folders_.count(parent) > 0;
+}
+
+bool FakeFileSystem::FileExists(TextView path) {
+    std::lock_guard guard(lock_);
+    return files_.count(Key(path)) > 0;
+}
+
+bool FakeFileSystem::FolderExists(TextView path) {
+    std::lock_guard guard(lock_);
+    return folders_.count(Key(path)) > 0;
+}
+
+PlatformStatus FakeFileSystem::CreateFolder(TextView path) {
+    std::lock_guard guard(lock_);
+    const Text key = Key(path);
+    if (folders_.count(key) || files_.count(key)) return AlreadyExists();
+    if (!ParentExists(key)) return PathNotFound();
+    folders_.insert(key);
+    return PlatformStatus::Success();
+}
+
+PlatformStatus FakeFileSystem::CreatePrivateFolder(TextView path) {
+    std::lock_guard guard(lock_);
+    PlatformStatus status = CreateFolder(path);
+    if (status.ok()) private_folders.emplace_back(path);
+    return status;
+}
+
+PlatformStatus FakeFileSystem::CreateFolderTree(TextView path) {
+    std::lock_guard guard(lock_);
+    const Text key = Key(path);
+    if (key.size() <= 2 || folders_.count(key)) return PlatformStatus::Success();
+    if (files_.count(key)) return AlreadyExists();
+    if (PlatformStatus parent = CreateFolderTree(ParentOf(key)); !parent.ok()) return parent;
+    folders_.insert(key);
+    return PlatformStatus::Success();
+}
+
+std::optional<std::string> FakeFileSystem::ReadWholeFile(TextView path) {
+    std::lock_guard guard(lock_);
+    auto it = files_.find(Key(path));
+    if (it == files_.end()) return std::nullopt;
+    return it->second;
+}
+
+std::optional<uint64_t> FakeFileSystem::FileSize(TextView path) {
+    std::lock_guard guard(lock_);
+    auto it = files_.find(Key(path));
+    if (it == files_.end()) return std::nullopt;
+    return it->second.size();
+}
+
+std::optional<std::string> FakeFileSystem::ReadFileTail(TextView path, uint64_t offset) {
+    std::lock_guard guard(lock_);
+    auto it = files_.find(Key(path));
+    if (it == files_.end()) return std::nullopt;
+    if (offset >= it->second.size()) return std::string();
+    return it->second.substr(static_cast<size_t>(offset));
+}
+
+PlatformStatus FakeFileSystem::WriteWholeFile(TextView path, std::string_view bytes) {
+    std::lock_guard guard(lock_);
+    const Text key = Key(path);
+    if (folders_.count(key)) return {5, u"Access is denied."};
+    if (!ParentExists(key)) return PathNotFound();
+    files_[key] = std::string(bytes);
+    return PlatformStatus::Success();
+}
+
+PlatformStatus FakeFileSystem::AppendToFile(TextView path, std::string_view bytes) {
+    std::lock_guard guard(lock_);
+    const Text key = Key(path);
+    if (!ParentExists(key)) return PathNotFound();
+    files_[key].append(bytes);
+    return PlatformStatus::Success();
+}
+
+PlatformStatus FakeFileSystem::CopyFile(TextView from, TextView to, bool overwrite) {
+    std::lock_guard guard(lock_);
+    auto it = files_.find(Key(from));
+    if (it == files_.end()) return NotFound();
+    const Text target = Key(to);
+    if (!overwrite && files_.count(target)) return {80, u"The file exists."};
+    if (!ParentExists(target)) return PathNotFound();
+    files_[target] = it->second;
+    return PlatformStatus::Success();
+}
+
+PlatformStatus FakeFileSystem::SetNormalAttributes(TextView path) {
+    return FileExists(path) || FolderExists(path) ? PlatformStatus::Success() : NotFound();
+}
+
+PlatformStatus FakeFileSystem::DeleteFile(TextView path) {
+    std::lock_guard guard(lock_);
+    return files_.erase(Key(path)) ? PlatformStatus::Success() : NotFound();
+}
+
+PlatformStatus FakeFileSystem::DeleteFolderContents(TextView path) {
+    std::lock_guard guard(lock_);
+    const Text prefix = Key(path) + u"\\";
+    std::erase_if(files_, [&](const auto& entry) { return entry.first.starts_with(prefix); });
+    std::erase_if(folders_, [&](const Text& folder) { return folder.starts_with(prefix); });
+    return PlatformStatus::Success();
+}
+
+PlatformStatus FakeFileSystem::RemoveEmptyFolder(TextView path) {
+    std::lock_guard guard(lock_);
+    const Text key = Key(path);
+    if (!folders_.count(key)) return NotFound();
+    const Text prefix = key + u"\\";
+    for (const auto& entry : files_)
+        if (entry.first.starts_with(prefix)) return {145, u"The directory is not empty."};
+    for (const auto& folder : folders_)
+        if (folder.starts_with(prefix)) return {145, u"The directory is not empty."};
+    folders_.erase(key);
+    return PlatformStatus::Success();
+}
+
+void FakeFileSystem::AddFile(TextView path, std::string bytes) {
+    std::lock_guard guard(lock_);
+    const Text key = Key(path);
+    CreateFolderTree(ParentOf(key));
+    files_[key] = std::move(bytes);
+}
+
+std::vector<Text> FakeFileSystem::FilesUnder(TextView folder) {
+    std::lock_guard guard(lock_);
+    const Text prefix = Key(folder) + u"\\";
+    std::vector<Text> out;
+    for (const auto& entry : files_)
+        if (entry.first.starts_with(prefix)) out.push_back(entry.first);
+    return out;
+}
+
+// ---- registry ----
+
+Text FakeRegistry::Key(RegistryRoot root, TextView key, TextView name) {
+    static const char16_t* roots[] = {u"hkcr", u"hkcu", u"hklm", u"hku"};
+    return ToLower(Text(roots[static_cast<int>(root)]) + u"\\" + Text(key) + u"\\" + Text(name));
+}
+
+PlatformStatus FakeRegistry::WriteString(RegistryRoot root, TextView key, TextView name, TextView value) {
+    strings[Key(root, key, name)] = Text(value);
+    return PlatformStatus::Success();
+}
+
+PlatformStatus FakeRegistry::WriteDword(RegistryRoot root, TextView key, TextView name, uint32_t value) {
+    dwords[Key(root, key, name)] = value;
+    return PlatformStatus::Success();
+}
+
+std::optional<Text> FakeRegistry::ReadString(RegistryRoot root, TextView key, TextView name) {
+    auto it = strings.find(Key(root, key, name));
+    if (it == strings.end()) return std::nullopt;
+    return it->second;
+}
+
+std::optional<uint32_t> FakeRegistry::ReadDword(RegistryRoot root, TextView key, TextView name) {
+    auto it = dwords.find(Key(root, key, name));
+    if (it == dwords.end()) return std::nullopt;
+    return it->second;
+}
+
+// ---- user interface ----
+
+namespace {
+
+class FakePreparationWindow final : public PreparationWindow {
+public:
+    void SetProgressRange(int) override {}
+    void SetProgressPosition(int) override {}
+    void ReloadLogo(TextView) override {}
+};
+
+}  // namespace
+
+void FakeUserInterface::ShowMessage(TextView caption, TextView text, MessageIcon icon) {
+    std::lock_guard guard(lock);
+    messages.push_back({Text(caption), Text(text), icon});
+}
+
+void FakeUserInterface::ProcessOneMessage() {
+    std::unique_lock guard(lock);
+    woken_.wait(guard, [this] { return pending_wakes_ > 0; });
+    --pending_wakes_;
+}
+
+void FakeUserInterface::WakeMainThread() {
+    {
+        std::lock_guard guard(lock);
+        ++pending_wakes_;
+    }
+    woken_.notify_all();
+}
+
+std::unique_ptr<PreparationWindow> FakeUserInterface::ShowPreparationWindow(TextView, TextView, TextView, TextView) {
+    std::lock_guard guard(lock);
+    ++preparation_windows;
+    return std::make_unique<FakePreparationWindow>();
+}
+
+// ---- libraries ----
+
+namespace {
+
+class FakePluginLibrary final : public PluginLibrary {
+public:
+    FakePluginLibrary(FakePluginFunction function, bool wide) : function_(std::move(function)), wide_(wide) {}
+
+    bool HasWideEntry() override { return wide_; }
+    bool HasNarrowEntry() override { return !wide_; }
+
+    int32_t CallWide(uintptr_t, const char16_t* variables, const char16_t* parameters,
+                     const ProgressFunction& progress, uint8_t*, char16_t* buffer) override {
+        if (!buffer) {
+            result_ = function_(variables, parameters, progress);
+            return result_ ? static_cast<int32_t>(result_->size()) : -1;
+        }
+        if (!result_) return -1;
+        std::copy(result_->begin(), result_->end(), buffer);
+        buffer[result_->size()] = u'\0';
+        return static_cast<int32_t>(result_->size());
+    }
+
+    int32_t CallNarrow(uintptr_t, const char* variables, const char* parameters, const ProgressFunction& progress,
+                       uint8_t*, char* buffer) override {
+        if (!buffer) {
+            result_ = function_(FromUtf8(variables), FromUtf8(parameters), progress);
+            narrow_ = result_ ? ToUtf8(*result_) : std::string();
+            return result_ ? static_cast<int32_t>(narrow_.size()) : -1;
+        }
+        if (!result_) return -1;
+        std::copy(narrow_.begin(), narrow_.end(), buffer);
+        buffer[narrow_.size()] = '\0';
+        return static_cast<int32_t>(narrow_.size());
+    }
+
+    std::string ToSystemCodePage(TextView text) override { return ToUtf8(text); }
+    Text FromSystemCodePage(std::string_view text) override { return FromUtf8(text); }
+
+private:
+    FakePluginFunction function_;
+    bool wide_;
+    std::optional<Text> result_;
+    std::string narrow_;
+};
+
+}  // namespace
+
+std::unique_ptr<PluginLibrary> FakeLibraries::LoadPlugin(TextView full_path) {
+    loaded.emplace_back(full_path);
+    auto it = plugins_.find(ToLower(full_path));
+    if (it == plugins_.end()) return nullptr;
+    return std::make_unique<FakePluginLibrary>(it->second.function, it->second.wide);
+}
+
+void FakeLibraries::Register(TextView full_path, FakePluginFunction function, bool wide) {
+    plugins_[ToLower(full_path)] = {std::move(function), wide};
+}
+
+// ---- processes ----
+
+std::optional<uint32_t> FakeProcesses::RunAndWait(TextView program, TextView arguments) {
+    runs.push_back(Text(program) + u" " + Text(arguments));
+    if (on_run) return on_run(program, arguments);
+    return std::nullopt;
+}
+
+}  // namespace zev::fake
+
+// ---- archives ----
+
+namespace zev::fake {
+
+namespace {
+
+constexpr uint32_t kCannotOpen = 1001;  // same meaning as the real library's code
+
+}  // namespace
+
+bool FakeArchiveLibrary::Fail(uint32_t code) {
+    last_error_ = code;
+    return false;
+}
+
+bool FakeArchiveLibrary::TakeQueuedFailure() {
+    if (queued_failures.empty()) return false;
+    const uint32_t code = queued_failures.front();
+    queued_failures.erase(queued_failures.begin());
+    if (code == 0) return false;
+    last_error_ = code;
+    return true;
+}
+
+const FakeArchiveLibrary::Archive* FakeArchiveLibrary::Open(TextView path, TextView password) {
+    auto it = archives_.find(ToLower(path));
+    if (it == archives_.end() || !files_.FileExists(path)) return nullptr;
+    if (it->second.password != password) return nullptr;
+    return &it->second;
+}
+
+void FakeArchiveLibrary::AddArchive(TextView path, std::vector<std::pair<Text, std::string>> entries,
+                                    TextView password) {
+    archives_[ToLower(path)] = {Text(password), std::move(entries)};
+    files_.AddFile(path, "7z fake archive");
+}
+
+bool FakeArchiveLibrary::Create(TextView archive, int32_t, const std::vector<Text>& files1,
+                                const std::vector<Text>&, int32_t, TextView, TextView password, const Progress&) {
+    calls.push_back(u"Create " + Text(archive));
+    if (TakeQueuedFailure()) return false;
+    Archive created{Text(password), {}};
+    for (const Text& file : files1) {
+        auto bytes = files_.ReadWholeFile(file);
+        if (!bytes) return Fail(kCannotOpen);
+        const size_t slash = file.find_last_of(u'\\');
+        created.entries.emplace_back(slash == Text::npos ? file : file.substr(slash + 1), *bytes);
+    }
+    archives_[ToLower(archive)] = created;
+    files_.AddFile(archive, "7z fake archive");
+    return true;
+}
+
+bool FakeArchiveLibrary::Extract(TextView archive, TextView output_folder, const std::vector<Text>& entries,
+                                 bool keep_paths, TextView password, bool, const Progress& progress) {
+    calls.push_back(u"Extract " + Text(archive));
+    if (TakeQueuedFailure()) return false;
+    const Archive* opened = Open(archive, password);
+    if (!opened) return Fail(kCannotOpen);
+    uint64_t done = 0;
+    for (const auto& [name, bytes] : opened->entries) {
+        bool wanted = entries.empty();
+        for (const Text& entry : entries) wanted = wanted || EqualsNoCase(entry, name);
+        if (!wanted) continue;
+        Text target = name;
+        if (!keep_paths) {
+            const size_t slash = target.find_last_of(u'\\');
+            if (slash != Text::npos) target = target.substr(slash + 1);
+        }
+        files_.AddFile(WithTrailingBackslash(output_folder) + target, bytes);
+        done += bytes.size();
+        if (progress && !progress(name, done, done)) return Fail(1005);
+    }
+    return true;
+}
+
+bool FakeArchiveLibrary::Test(TextView archive, TextView password, const Progress&) {
+    calls.push_back(u"Test " + Text(archive));
+    if (TakeQueuedFailure()) return false;
+    return Open(archive, password) ? true : Fail(kCannotOpen);
+}
+
+bool FakeArchiveLibrary::Delete(TextView archive, const std::vector<Text>& entries, TextView password,
+                                const Progress&) {
+    calls.push_back(u"Delete " + Text(archive));
+    if (TakeQueuedFailure()) return false;
+    if (!Open(archive, password)) return Fail(kCannotOpen);
+    auto& stored = archives_[ToLower(archive)].entries;
+    std::erase_if(stored, [&](const auto& entry) {
+        for (const Text& name : entries)
+            if (EqualsNoCase(name, entry.first)) return true;
+        return false;
+    });
+    return true;
+}
+
+bool FakeArchiveLibrary::List(TextView archive, TextView password, std::vector<Text>& names) {
+    calls.push_back(u"List " + Text(archive));
+    if (TakeQueuedFailure()) return false;
+    const Archive* opened = Open(archive, password);
+    if (!opened) return Fail(kCannotOpen);
+    names.clear();
+    for (const auto& entry : opened->entries) names.push_back(entry.first);
+    return true;
+}
+
+}  // namespace zev::fake

@@ -1,0 +1,190 @@
+// An in-memory platform for native tests: a file system of Windows-style paths
+// (letter case ignored), a registry, message boxes that are recorded instead of shown,
+// plug-ins that are plain functions, and a process exit that throws.
+#pragma once
+
+#include <functional>
+#include <map>
+#include <condition_variable>
+#include <mutex>
+#include <set>
+
+#include "platform/platform.h"
+
+namespace zev::fake {
+
+// Thrown by FakeProcesses::TerminateProcess in place of ending the test process.
+struct ProcessTerminated {
+    uint32_t exit_code;
+};
+
+class FakeFileSystem final : public FileSystem {
+public:
+    bool FileExists(TextView path) override;
+    bool FolderExists(TextView path) override;
+    PlatformStatus CreateFolder(TextView path) override;
+    PlatformStatus CreatePrivateFolder(TextView path) override;
+    PlatformStatus CreateFolderTree(TextView path) override;
+    std::optional<std::string> ReadWholeFile(TextView path) override;
+    std::optional<uint64_t> FileSize(TextView path) override;
+    std::optional<std::string> ReadFileTail(TextView path, uint64_t offset) override;
+    PlatformStatus WriteWholeFile(TextView path, std::string_view bytes) override;
+    PlatformStatus AppendToFile(TextView path, std::string_view bytes) override;
+    PlatformStatus CopyFile(TextView from, TextView to, bool overwrite) override;
+    PlatformStatus SetNormalAttributes(TextView path) override;
+    PlatformStatus DeleteFile(TextView path) override;
+    PlatformStatus DeleteFolderContents(TextView path) override;
+    PlatformStatus RemoveEmptyFolder(TextView path) override;
+
+    // Test set-up and inspection.
+    void AddFile(TextView path, std::string bytes);
+    std::vector<Text> FilesUnder(TextView folder);
+    std::vector<Text> private_folders;  // every folder made by CreatePrivateFolder, in order
+
+private:
+    static Text Key(TextView path);
+    bool ParentExists(const Text& key);
+    std::recursive_mutex lock_;
+    std::map<Text, std::string> files_;  // key: normalised lower-case path
+    std::set<Text> folders_;
+};
+
+class FakeRegistry final : public Registry {
+public:
+    PlatformStatus WriteString(RegistryRoot root, TextView key, TextView name, TextView value) override;
+    PlatformStatus WriteDword(RegistryRoot root, TextView key, TextView name, uint32_t value) override;
+    std::optional<Text> ReadString(RegistryRoot root, TextView key, TextView name) override;
+    std::optional<uint32_t> ReadDword(RegistryRoot root, TextView key, TextView name) override;
+
+    std::map<Text, Text> strings;       // key: root\key\name, lower-case
+    std::map<Text, uint32_t> dwords;
+    static Text Key(RegistryRoot root, TextView key, TextView name);
+};
+
+class FakeSystemInfo final : public SystemInfo {
+public:
+    Text ExecutablePath() override { return executable_path; }
+    Text RawCommandLine() override { return command_line; }
+    Text TemporaryFolder() override { return temporary_folder; }
+    OsVersion Version() override { return version; }
+    uint64_t TickCount() override { return tick += 16; }
+    bool IsAdministrator() override { return administrator; }
+    bool Is64BitWindows() override { return is_64_bit; }
+    Text CurrentDate() override { return u"12/11/2026"; }
+    Text CurrentTime() override { return u"14:22:39"; }
+    bool GlassAvailable() override { return false; }
+
+    Text executable_path = u"C:\\Setup\\setup.exe";
+    Text command_line = u"\"C:\\Setup\\setup.exe\"";
+    Text temporary_folder = u"C:\\Temp\\";
+    OsVersion version;
+    uint64_t tick = 1000;
+    bool administrator = true;
+    bool is_64_bit = true;
+};
+
+struct ShownMessage {
+    Text caption;
+    Text text;
+    MessageIcon icon;
+};
+
+class FakeUserInterface final : public UserInterface {
+public:
+    void ShowMessage(TextView caption, TextView text, MessageIcon icon) override;
+    void PumpPendingMessages() override { ++pumps; }
+    void ProcessOneMessage() override;
+    void WakeMainThread() override;
+    std::unique_ptr<PreparationWindow> ShowPreparationWindow(TextView splash_bitmap, TextView caption, TextView text,
+                                                             TextView logo_png) override;
+
+    std::mutex lock;
+    std::vector<ShownMessage> messages;
+    int pumps = 0;
+    int preparation_windows = 0;
+
+private:
+    std::condition_variable_any woken_;
+    int pending_wakes_ = 0;
+};
+
+// A plug-in is a function of (variables, parameters, progress) returning the result,
+// or nullopt for failure.
+using FakePluginFunction =
+    std::function<std::optional<Text>(TextView variables, TextView parameters, const PluginLibrary::ProgressFunction&)>;
+
+class FakeLibraries final : public Libraries {
+public:
+    std::unique_ptr<PluginLibrary> LoadPlugin(TextView full_path) override;
+    void Register(TextView full_path, FakePluginFunction function, bool wide = true);
+    std::vector<Text> loaded;
+
+private:
+    struct Entry {
+        FakePluginFunction function;
+        bool wide;
+    };
+    std::map<Text, Entry> plugins_;
+};
+
+class FakeProcesses final : public Processes {
+public:
+    std::optional<uint32_t> RunAndWait(TextView program, TextView arguments) override;
+    [[noreturn]] void TerminateProcess(uint32_t exit_code) override { throw ProcessTerminated{exit_code}; }
+    void TrimWorkingSet() override { ++trims; }
+    int trims = 0;
+
+    std::function<std::optional<uint32_t>(TextView program, TextView arguments)> on_run;
+    std::vector<Text> runs;
+};
+
+// Archives held in memory: an archive is a list of (entry name, bytes). Failures can be
+// queued: each call takes the next queued code (0 = succeed) before doing its work.
+class FakeArchiveLibrary final : public ArchiveLibrary {
+public:
+    explicit FakeArchiveLibrary(FakeFileSystem& files) : files_(files) {}
+
+    bool Create(TextView archive, int32_t level_code, const std::vector<Text>& files1, const std::vector<Text>& files2,
+                int32_t mode, TextView switches, TextView password, const Progress& progress) override;
+    bool Extract(TextView archive, TextView output_folder, const std::vector<Text>& entries, bool keep_paths,
+                 TextView password, bool overwrite, const Progress& progress) override;
+    bool Test(TextView archive, TextView password, const Progress& progress) override;
+    bool Delete(TextView archive, const std::vector<Text>& entries, TextView password,
+                const Progress& progress) override;
+    bool List(TextView archive, TextView password, std::vector<Text>& names) override;
+    uint32_t LastError() override { return last_error_; }
+    void SetHelperFolder(TextView folder) override { helper_folder = Text(folder); }
+
+    // An archive file whose content the fake understands; written into the file system.
+    void AddArchive(TextView path, std::vector<std::pair<Text, std::string>> entries, TextView password = u"");
+    std::vector<uint32_t> queued_failures;
+    std::vector<Text> calls;
+    Text helper_folder;
+
+private:
+    struct Archive {
+        Text password;
+        std::vector<std::pair<Text, std::string>> entries;
+    };
+    bool Fail(uint32_t code);
+    bool TakeQueuedFailure();
+    const Archive* Open(TextView path, TextView password);
+
+    FakeFileSystem& files_;
+    std::map<Text, Archive> archives_;
+    uint32_t last_error_ = 0;
+};
+
+// Everything together, ready to hand to the core.
+struct FakePlatform {
+    FakeFileSystem files;
+    FakeRegistry registry;
+    FakeSystemInfo system;
+    FakeUserInterface ui;
+    FakeLibraries libraries;
+    FakeProcesses processes;
+    FakeArchiveLibrary archives{files};
+    Platform platform{files, registry, system, ui, libraries, processes, archives};
+};
+
+}  // namespace zev::fake
