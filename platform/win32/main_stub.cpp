@@ -1,6 +1,7 @@
 // Entry point of the engine stub.
-#include <windows.h>
+#include "platform/win32/windows_api.h"
 
+#include "media/seven_zip_api.h"
 #include "platform/win32/win32_platform.h"
 #include "script/variable_manager.h"
 #include "startup/zevstub.h"
@@ -17,6 +18,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     zev::win32::Win32UserInterface ui;
     zev::win32::Win32Libraries libraries;
     zev::win32::Win32Processes processes;
-    zev::Platform platform{files, registry, system, ui, libraries, processes};
+    zev::TSevenZipLibrary archives;
+    zev::Platform platform{files, registry, system, ui, libraries, processes, archives};
     return zev::StubMain(platform, zev::Variables());
 }

@@ -1,8 +1,9 @@
 // One move-only owner for every kind of system handle; closing keeps GetLastError.
 #pragma once
 
-#include <windows.h>
+#include "platform/win32/windows_api.h"
 
+#include <string>
 #include <utility>
 
 namespace zev::win32 {

@@ -1,9 +1,10 @@
-#include <sddl.h>
 
 #include <vector>
 
 #include "platform/win32/scoped_handle.h"
 #include "platform/win32/win32_platform.h"
+
+#include <sddl.h>
 
 namespace zev::win32 {
 
@@ -160,7 +161,7 @@ PlatformStatus Win32FileSystem::AppendToFile(TextView path, std::string_view byt
 }
 
 PlatformStatus Win32FileSystem::CopyFile(TextView from, TextView to, bool overwrite) {
-    if (!CopyFileW(Wide(Text(from)), Wide(Text(to)), overwrite ? FALSE : TRUE)) return LastErrorStatus();
+    if (!::CopyFileW(Wide(Text(from)), Wide(Text(to)), overwrite ? FALSE : TRUE)) return LastErrorStatus();
     return PlatformStatus::Success();
 }
 
@@ -171,7 +172,7 @@ PlatformStatus Win32FileSystem::SetNormalAttributes(TextView path) {
 
 PlatformStatus Win32FileSystem::DeleteFile(TextView path) {
     SetFileAttributesW(Wide(Text(path)), FILE_ATTRIBUTE_NORMAL);
-    if (!DeleteFileW(Wide(Text(path)))) return LastErrorStatus();
+    if (!::DeleteFileW(Wide(Text(path)))) return LastErrorStatus();
     return PlatformStatus::Success();
 }
 

@@ -1,7 +1,7 @@
 // The Windows implementation of the platform interfaces.
 #pragma once
 
-#include <windows.h>
+#include "platform/win32/windows_api.h"
 
 #include "platform/platform.h"
 

@@ -1,9 +1,10 @@
-#include <shlobj.h>
 
 #include <vector>
 
 #include "platform/win32/scoped_handle.h"
 #include "platform/win32/win32_platform.h"
+
+#include <shlobj.h>
 
 namespace zev::win32 {
 

@@ -1,7 +1,8 @@
-#include <commctrl.h>
 
 #include "platform/win32/scoped_handle.h"
 #include "platform/win32/win32_platform.h"
+
+#include <commctrl.h>
 
 namespace zev::win32 {
 
