@@ -7,8 +7,10 @@
 // and side tables. The table is filled once by Load and never written during a run.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -25,6 +27,24 @@ class ScriptLoadError : public std::runtime_error {
 public:
     using std::runtime_error::runtime_error;
 };
+
+// The thirteen sections of a compiled script as raw lines, before any fix-up: the
+// terminating "$" lines are not stored, a parameter "$" stays "$WILD_DOLLAR$".
+inline constexpr size_t kScriptSectionCount = 13;
+struct ScriptSections {
+    std::array<std::vector<Text>, kScriptSectionCount> lines;
+    // 1-based file line of each section's first line (its "$" line when empty).
+    std::array<size_t, kScriptSectionCount> first_line{};
+
+    std::vector<Text>& Section(int number) { return lines[number - 1]; }
+    const std::vector<Text>& Section(int number) const { return lines[number - 1]; }
+};
+
+// Splits a compiled script into its sections. A leading byte-order mark is skipped;
+// lines end with CR LF or LF (a lone CR is part of the line); bytes after the
+// thirteenth "$" line are ignored. Throws ScriptLoadError when the text ends before
+// its thirteenth "$" line.
+ScriptSections ReadScriptSections(std::string_view bytes);
 
 // An ordered list of lines with a case-insensitive hash index from line text to the
 // first index holding it.
@@ -93,7 +113,8 @@ public:
 
     // Parameter n of the statement with this identifier: the line n places after the
     // identifier line in section 3; n = 0 gives the identifier line; the empty text
-    // when no block carries the identifier or the index runs past the end.
+    // when no block carries the identifier, the identifier is empty, or the index runs
+    // past the end.
     Text Parameter(TextView identifier, size_t n) const;
     // Shorthand: parameter n of the statement at index.
     Text ParameterOf(size_t statement, size_t n) const { return Parameter(Identifier(statement), n); }
@@ -149,9 +170,17 @@ private:
     std::vector<Text> file_table_;
 };
 
-// Decodes the protected form of a web media password (section 6).
+// Decodes the protected form of a web media password (section 6). A malformed
+// protected text (odd length, a character that is not a hexadecimal digit) decodes
+// to the empty text, so the archive is then opened without a password and fails.
 Text DecodeProtectedPassword(TextView protected_text);
-// The inverse, used by the authoring tool.
+// The same, telling a malformed protected text apart from an empty password.
+std::optional<Text> TryDecodeProtectedPassword(TextView protected_text);
+// The inverse, used by the authoring tool: upper-case hexadecimal digits. The form
+// holds only characters up to U+00FF and passwords of at most
+// kMaxProtectedPasswordLength characters; anything else has no protected form and
+// throws std::invalid_argument.
+inline constexpr size_t kMaxProtectedPasswordLength = 128;
 Text EncodeProtectedPassword(TextView password);
 
 }  // namespace zev
