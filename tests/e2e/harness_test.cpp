@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <cctype>
 #include <fstream>
+#include <future>
 #include <set>
 #include <string>
 
@@ -28,15 +29,17 @@ std::string ReadText(const fs::path& path) {
     return std::string((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
 }
 
-// Host processes of this test run's prefix whose command line names the program.
-std::vector<int> PrefixProcessesRunning(const std::string& program) {
+// Host processes of this test run's prefix whose program (Wine shows the Windows
+// path as the first word of the command line) has the given file name.
+int CountPrefixProcesses(const std::string& program) {
     const std::string prefix_marker = "WINEPREFIX=" + Wine().Root().string();
-    std::vector<int> found;
+    int count = 0;
     for (const auto& entry : fs::directory_iterator("/proc")) {
         const std::string name = entry.path().filename().string();
         if (name.find_first_not_of("0123456789") != std::string::npos) continue;
-        const std::string command_line = Lower(ReadText(entry.path() / "cmdline"));
-        if (command_line.find(Lower(program)) == std::string::npos) continue;
+        const std::string command_line = ReadText(entry.path() / "cmdline");
+        const std::string first_word = Lower(command_line.substr(0, command_line.find('\0')));
+        if (!first_word.ends_with("\\" + Lower(program))) continue;
         const std::string status = ReadText(entry.path() / "stat");
         const size_t close_paren = status.rfind(')');
         if (close_paren != std::string::npos && status.size() > close_paren + 2 && status[close_paren + 2] == 'Z') {
@@ -44,9 +47,9 @@ std::vector<int> PrefixProcessesRunning(const std::string& program) {
         }
         std::string environment = ReadText(entry.path() / "environ");
         std::replace(environment.begin(), environment.end(), '\0', '\n');
-        if ((environment + "\n").find(prefix_marker + "\n") != std::string::npos) found.push_back(std::stoi(name));
+        if (("\n" + environment + "\n").find("\n" + prefix_marker + "\n") != std::string::npos) ++count;
     }
-    return found;
+    return count;
 }
 
 TEST(WineHarness, ExitCodesArriveInFull) {
@@ -137,12 +140,21 @@ TEST(WineHarness, FixturesAre32BitAndImportOnlySystemDlls) {
 }
 
 TEST(WineHarness, HangingProgramIsKilledWithWhatItStarted) {
+    const fs::path folder = Wine().NewSetupFolder();
+    const fs::path sleeper = CopyInto(folder, {Win32Binary("sleeper.exe")}).front();
     WineRunOptions options;
-    options.timeout = 3s;
-    const WineRunResult run = Wine().Run(Win32Binary("sleeper.exe"), {"spawn"}, options);
+    options.timeout = 4s;
+    auto pending = std::async(std::launch::async, [&] { return Wine().Run(sleeper, {"spawn"}, options); });
+    // Both copies must be seen running, or the check after the kill would prove nothing.
+    int most_seen = 0;
+    while (pending.wait_for(100ms) == std::future_status::timeout) {
+        most_seen = std::max(most_seen, CountPrefixProcesses("sleeper.exe"));
+    }
+    const WineRunResult run = pending.get();
+    EXPECT_EQ(most_seen, 2);
     EXPECT_TRUE(run.timed_out) << run.description;
     EXPECT_FALSE(run.Finished());
-    EXPECT_EQ(PrefixProcessesRunning("sleeper.exe"), std::vector<int>{});
+    EXPECT_EQ(CountPrefixProcesses("sleeper.exe"), 0);
 
     // The prefix serves the next run as before.
     const WineRunResult next = Wine().Run(Win32Binary("regwriter.exe"), {kTestKey, "AfterKill", "yes", "5"});

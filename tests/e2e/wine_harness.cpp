@@ -142,14 +142,18 @@ WinePrefix::WinePrefix(const fs::path& work_folder)
     fs::remove_all(scratch_);
     fs::create_directories(scratch_);
 
+    // The warm server comes first, so the services that boot starts stay up for the
+    // first test instead of ending with a short-lived boot server.
+    fs::create_directories(root_);
+    StartServer(Display::None);
     const HostResult boot = RunWineCommand("wineboot", {"-i"}, 180s, Display::None);
     if (boot.timed_out || boot.exit_status != 0 || !fs::is_directory(DriveC())) {
         throw std::runtime_error("cannot create the Wine prefix " + root_.string() + ": " +
                                  boot.Describe(HostCommand{"wineboot", {"-i"}, {}, {}, 180s}));
     }
-    // Boot leaves a short-lived server behind; replace it by the warm one.
-    StopServer();
-    StartServer(Display::None);
+    if (!fs::is_directory(DriveC() / "windows" / "syswow64")) {
+        throw std::runtime_error("the Wine prefix " + root_.string() + " is not a 64-bit prefix");
+    }
 }
 
 WinePrefix::~WinePrefix() {

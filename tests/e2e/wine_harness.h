@@ -75,7 +75,7 @@ PeImageFacts InspectPeImage(const std::filesystem::path& executable);
 // folder under the name source_name, next to the side files (name -> content) it
 // refers to; output_folder receives setup.exe, setup.res and zev.lib.
 struct ZevcBuildOptions {
-    std::string source_name = "setup.zqs";
+    std::string source_name = "setup.zev";
     std::map<std::string, std::string> side_files;
     std::chrono::milliseconds timeout{120'000};
 };
