@@ -22,6 +22,7 @@ namespace {
 // builder would write desktop entries into the host user's home folder.
 constexpr char kDllOverrides[] = "mscoree,mshtml=;winemenubuilder.exe=d";
 constexpr char kExitCodeVariable[] = "ZEV_EXIT_CODE_FILE";
+constexpr std::chrono::seconds kServerPersistence{120};
 
 fs::path FolderSetting(const char* variable, const char* built_in) {
     if (const char* value = std::getenv(variable); value != nullptr && *value != '\0') return value;
@@ -186,10 +187,14 @@ HostResult WinePrefix::RunWineCommand(const std::string& program, const std::vec
 }
 
 void WinePrefix::StartServer(Display display) {
-    const HostResult started = RunWineCommand("wineserver", {"-p"}, 30s, display);
+    // The server stays up between the runs of a test binary, but not forever: should
+    // the binary die without its tear-down, the server and the prefix's services end
+    // on their own once no program has run for this long.
+    const std::string persistence = "-p" + std::to_string(kServerPersistence.count());
+    const HostResult started = RunWineCommand("wineserver", {persistence}, 30s, display);
     if (started.timed_out || started.exit_status != 0) {
         throw std::runtime_error("cannot start the wine server: " +
-                                 started.Describe(HostCommand{"wineserver", {"-p"}, {}, {}, 30s}));
+                                 started.Describe(HostCommand{"wineserver", {persistence}, {}, {}, 30s}));
     }
     server_running_ = true;
     server_display_ = display;
