@@ -1,10 +1,9 @@
 #include "tools/zevc/resource_archive.h"
 
-#include <array>
-#include <cstdlib>
 #include <fstream>
 #include <random>
 
+#include "media/archive_library.h"
 #include "tools/zevc/setup_builder.h"
 
 namespace zev::zevc {
@@ -39,20 +38,6 @@ void WriteEmptyArchive(const fs::path& archive) {
     file.write(header.data(), static_cast<std::streamsize>(header.size()));
     file.close();
     if (!file) throw BuildError("cannot write " + Shown(archive));
-}
-
-// Quoted for the command interpreter that std::system uses.
-std::string ShellQuoted(const std::string& text) {
-#ifdef _WIN32
-    return "\"" + text + "\"";
-#else
-    std::string out = "'";
-    for (char c : text) {
-        if (c == '\'') out += "'\\''";
-        else out += c;
-    }
-    return out + "'";
-#endif
 }
 
 // A private folder that is removed with everything in it when it goes out of scope.
@@ -91,8 +76,8 @@ void CreateResourceArchive(const fs::path& archive, const std::vector<ArchiveEnt
         WriteEmptyArchive(archive);
         return;
     }
-    // The files are laid out under their archive names, then packed with the 7-Zip
-    // command line (7zz, found on PATH), which keeps those relative names.
+    // The files are laid out under their archive names in a private folder, whose
+    // contents the archive library then packs under those relative names.
     StagingFolder staging;
     for (const ArchiveEntry& entry : entries) {
         std::string name = ToUtf8(entry.name);
@@ -103,12 +88,16 @@ void CreateResourceArchive(const fs::path& archive, const std::vector<ArchiveEnt
         if (error || !fs::copy_file(entry.file, target, fs::copy_options::overwrite_existing, error))
             throw BuildError("cannot stage " + Shown(entry.file) + " for the resource archive");
     }
-    const fs::path absolute_archive = fs::absolute(archive);
-    const std::string command = "cd " + ShellQuoted(Shown(staging.Path())) + " && 7zz a -t7z -bso0 -bsp0 " +
-                                ShellQuoted(Shown(absolute_archive)) + " -- *";
-    const int status = std::system(command.c_str());
-    if (status != 0 || !fs::is_regular_file(absolute_archive))
-        throw BuildError("7zz could not create the resource archive " + Shown(archive));
+    const std::u8string folder = (staging.Path() / "*").u8string();
+    const Text pattern = FromUtf8(std::string(folder.begin(), folder.end()));
+    const std::u8string target_name = fs::absolute(archive).u8string();
+    const Text target = FromUtf8(std::string(target_name.begin(), target_name.end()));
+    const char16_t* files[] = {pattern.c_str()};
+    if (!CreateArchive(target.c_str(), ZEV_ARCHIVE_LEVEL_NORMAL, files, 1, nullptr, 0, ZEV_ARCHIVE_MODE_CREATE, u"",
+                       u"", nullptr, nullptr, nullptr)) {
+        throw BuildError("cannot create the resource archive " + Shown(archive) + " (archive library error " +
+                         std::to_string(GetLastArchiveError()) + ")");
+    }
 }
 
 }  // namespace zev::zevc

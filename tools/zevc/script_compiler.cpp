@@ -87,6 +87,9 @@ private:
                 directive.values.size() > rule->max_values) {
                 throw SourceError(directive.at, name + " takes " + CountText(*rule));
             }
+            // The recorded position is split at its first "*".
+            if (directive.keyword == u"origin" && directive.values[0].text.find(u'*') != Text::npos)
+                throw SourceError(directive.values[0].at, "@origin cannot hold \"*\"");
             if (!rule->repeatable) {
                 auto [first, inserted] = single_.try_emplace(rule->keyword, &directive);
                 if (!inserted) {
@@ -233,11 +236,7 @@ private:
                    source_.directives[next_directive].statements_before <= index;
                  ++next_directive) {
                 const SourceDirective& d = source_.directives[next_directive];
-                if (d.keyword == u"origin") {
-                    if (d.values[0].text.find(u'*') != Text::npos)
-                        throw SourceError(d.values[0].at, "@origin cannot hold \"*\"");
-                    origin = d.values[0].text;
-                }
+                if (d.keyword == u"origin") origin = d.values[0].text;
             }
             WriteStatement(index, origin, headers);
         }

@@ -273,6 +273,7 @@ private:
             return;
         }
         statement.command = SourceValue{Text(), Here(), false};
+        if (AtLineEnd()) throw Error("expected a command name");
         size_t end = column_;
         const Line& line = Current();
         while (end < line.size()) {
