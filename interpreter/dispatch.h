@@ -24,5 +24,6 @@ CommandHandler FindHandler(TextView command);
 // Rows of each command family, defined in interpreter/commands/*.cpp.
 std::span<const CommandRow> ControlFlowCommands();
 std::span<const CommandRow> VariableCommands();
+std::span<const CommandRow> ExpressionCommands();
 
 }  // namespace zev

@@ -53,6 +53,7 @@ void Interpreter::Prepare(TextView package_path) {
     log.Write(u"    <Variables>");
     pointer_ = 0;
     ended_ = false;
+    control_flow_.Reset();
     engine_.package_path = Text(package_path);
     log.Write(u"    </Variables>");
 
@@ -70,6 +71,8 @@ void Interpreter::Prepare(TextView package_path) {
 
     log.Write(u"    <BootStrap>");
     log.Write(u"    </BootStrap>");
+
+    control_flow_.BuildLabelTable(engine_.script);
 
     log.Write(u"    <quib>");
     InitializeVariables(engine_);
@@ -115,6 +118,7 @@ void Interpreter::Cycle() {
         vars.AssignOrCreate(u"DATE", platform.system.CurrentDate(), u"Initialization");
         vars.AssignOrCreate(u"TIME", platform.system.CurrentTime(), u"Initialization");
 
+        control_flow_.BeforeFetch(*this);
         if (!FetchNext()) break;
         vars.Assign(u"ABORT", FromBool(IsTrue(vars.ValueOf(u"QUIB_IsCancelled"))), u"Cancel State");
         Execute();

@@ -7,6 +7,7 @@
 #include <stdexcept>
 #include <thread>
 
+#include "interpreter/control_flow.h"
 #include "script/text.h"
 #include "startup/engine.h"
 
@@ -49,6 +50,9 @@ public:
     void EndScript() { ended_ = true; }
     bool Ended() const { return ended_; }
 
+    // Block state, loop lists and labels of this run.
+    ControlFlow& control_flow() { return control_flow_; }
+
     // Waits for a worker thread: interactive runs handle one window message per step,
     // silent runs block until the worker has ended.
     void WaitStep(std::thread* worker);
@@ -74,6 +78,7 @@ private:
     bool ended_ = false;
     uint64_t last_pump_ = 0;
     bool exit_script_done_ = false;
+    ControlFlow control_flow_;
 };
 
 }  // namespace zev
