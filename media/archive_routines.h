@@ -36,4 +36,27 @@ bool ExtractArchiveRoutine(Engine& engine, const ExtractRequest& request, const 
 // Lists the names of an archive's entries.
 bool ListArchiveRoutine(Engine& engine, TextView archive, TextView password, std::vector<Text>& names, Text& error);
 
+struct CreateRequest {
+    Text archive;
+    Text password;
+    Text switches;
+    std::vector<Text> files1;
+    std::vector<Text> files2;
+    int32_t level_code = 0;
+    int32_t mode = 0;
+};
+
+// Packs files. A retryable failure of a switch text made by LevelSwitches is retried up
+// to three times with less demanding levels.
+bool CreateArchiveRoutine(Engine& engine, const CreateRequest& request, const ArchiveProgress& progress,
+                          Text& error);
+bool DeleteArchiveRoutine(Engine& engine, TextView archive, TextView password, const std::vector<Text>& entries,
+                          const ArchiveProgress& progress, Text& error);
+bool TestArchiveRoutine(Engine& engine, TextView archive, TextView password, const ArchiveProgress& progress,
+                        Text& error);
+
+// The switch text of a compression level digit ("0" to "6"), with the header-encryption
+// flag and a thread count chosen for the processor count.
+Text LevelSwitches(TextView digit, bool encrypt_headers, uint32_t processors);
+
 }  // namespace zev

@@ -46,6 +46,17 @@ public:
     // Deletes the contents of a folder recursively; keeps the folder itself.
     virtual PlatformStatus DeleteFolderContents(TextView path) = 0;
     virtual PlatformStatus RemoveEmptyFolder(TextView path) = 0;
+    // The absolute form of a path, relative segments resolved; nothing when the system
+    // cannot form one.
+    virtual std::optional<Text> FullPathName(TextView path) = 0;
+    // The short (8.3) form of an existing path; nothing when the system gives none.
+    virtual std::optional<Text> ShortPathName(TextView path) = 0;
+    // The name that a directory search reports for the entry at path (its long form as
+    // stored); nothing when the search finds no such entry.
+    virtual std::optional<Text> DirectoryEntryName(TextView path) = 0;
+    // Creates a new empty file with a unique name in folder, the name beginning with
+    // prefix; its full path, or nothing when no file could be created.
+    virtual std::optional<Text> CreateTemporaryFile(TextView folder, TextView prefix) = 0;
 };
 
 enum class RegistryRoot { ClassesRoot, CurrentUser, LocalMachine, Users };
@@ -57,6 +68,12 @@ public:
     virtual PlatformStatus WriteDword(RegistryRoot root, TextView key, TextView name, uint32_t value) = 0;
     virtual std::optional<Text> ReadString(RegistryRoot root, TextView key, TextView name) = 0;
     virtual std::optional<uint32_t> ReadDword(RegistryRoot root, TextView key, TextView name) = 0;
+};
+
+// Undoes a temporary change when destroyed.
+class ScopeGuard {
+public:
+    virtual ~ScopeGuard() = default;
 };
 
 struct OsVersion {
@@ -83,6 +100,15 @@ public:
     virtual Text CurrentTime() = 0;
     // Whether the glass look can be drawn on the engine's windows.
     virtual bool GlassAvailable() = 0;
+    virtual uint32_t ProcessorCount() = 0;
+    // Turns the file-system redirection of a 32-bit process on 64-bit Windows off for the
+    // calling thread until the returned guard is destroyed (a no-op elsewhere).
+    virtual std::unique_ptr<ScopeGuard> SuspendFileSystemRedirection() = 0;
+    // The text with every %NAME% of an existing environment variable replaced by its
+    // value, as the system expands it; unknown names stay as written.
+    virtual Text ExpandEnvironmentText(TextView text) = 0;
+    // The process environment as "name=value" entries, in the block's own order.
+    virtual std::vector<Text> EnvironmentEntries() = 0;
 };
 
 enum class MessageIcon { None, Error, Warning, Information, Question };
@@ -107,6 +133,8 @@ public:
     virtual void PumpPendingMessages() = 0;
     // Processes one window message, sleeping until one arrives if none is pending.
     virtual void ProcessOneMessage() = 0;
+    // The same, but sleeps at most the given time when no message arrives.
+    virtual void ProcessOneMessageFor(uint32_t milliseconds) = 0;
     // Wakes a main thread sleeping in ProcessOneMessage; callable from any thread.
     virtual void WakeMainThread() = 0;
     // Shows the splash (when splash_bitmap names an existing picture) and the preparation

@@ -3,6 +3,9 @@
 #pragma once
 
 #include <atomic>
+#include <cstdint>
+#include <functional>
+#include <vector>
 
 #include "platform/platform.h"
 #include "script/statement_table.h"
@@ -41,8 +44,30 @@ public:
     bool silent = false;
     Text title;              // TITLE as last refreshed
     bool title_alone = false;  // QUIBLOGO is "TRUE"
+    // Compression level code and mode of the last "Compress 7Zip Archive"; kept between
+    // statements.
+    int32_t archive_level_code = 0;
+    int32_t archive_mode = 0;
     // Set when the single-instance check ended the run; start-up then exits with 0.
     bool ended_by_single_instance = false;
+
+    // The script's bitness mode for file and registry work: "Win32", "x64" or "ia64".
+    Text bitness_mode = u"Win32";
+    // Names that "Set Variable" marked persistent, in the order first marked, without
+    // duplicates (letter case ignored); saved with the maintenance state.
+    std::vector<Text> persistent_variables;
+    // Receive time-out of web-media downloads, in seconds (QUIB_TIMEOUT).
+    int64_t download_timeout_seconds = 10;
+
+    // Seams to subsystems that hook themselves in; an empty one means "not present".
+    // Script-text translation: the text unchanged unless a translation applies to the
+    // key (a statement identifier or a localization-variable key) and parameter index.
+    std::function<Text(TextView text, TextView key, size_t parameter_index)> translate;
+    // NATIVE_LOGGING changes from previous to value: moves the native log target and
+    // tells whether the new value can be used (false stores the empty text instead).
+    std::function<bool(TextView previous, TextView value)> switch_native_log;
+    // Shows a progress text and a position on a scale of 0 to 100 at once.
+    std::function<void(TextView text, int64_t position)> refresh_progress;
 
     // Caption of every engine message box.
     Text WizardTitle() const;

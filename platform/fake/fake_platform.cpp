@@ -1,5 +1,6 @@
 #include "platform/fake/fake_platform.h"
 
+#include <algorithm>
 #include <condition_variable>
 
 namespace zev::fake {
@@ -217,6 +218,12 @@ void FakeUserInterface::ProcessOneMessage() {
     --pending_wakes_;
 }
 
+void FakeUserInterface::ProcessOneMessageFor(uint32_t milliseconds) {
+    std::unique_lock guard(lock);
+    if (woken_.wait_for(guard, std::chrono::milliseconds(milliseconds), [this] { return pending_wakes_ > 0; }))
+        --pending_wakes_;
+}
+
 void FakeUserInterface::WakeMainThread() {
     {
         std::lock_guard guard(lock);
@@ -315,10 +322,11 @@ bool FakeArchiveLibrary::Fail(uint32_t code) {
     return false;
 }
 
-bool FakeArchiveLibrary::TakeQueuedFailure() {
-    if (queued_failures.empty()) return false;
-    const uint32_t code = queued_failures.front();
-    queued_failures.erase(queued_failures.begin());
+bool FakeArchiveLibrary::TakeQueuedFailure(TextView operation) {
+    auto& queue = queued_failures[Text(operation)];
+    if (queue.empty()) return false;
+    const uint32_t code = queue.front();
+    queue.erase(queue.begin());
     if (code == 0) return false;
     last_error_ = code;
     return true;
@@ -337,10 +345,13 @@ void FakeArchiveLibrary::AddArchive(TextView path, std::vector<std::pair<Text, s
     files_.AddFile(path, "7z fake archive");
 }
 
-bool FakeArchiveLibrary::Create(TextView archive, int32_t, const std::vector<Text>& files1,
-                                const std::vector<Text>&, int32_t, TextView, TextView password, const Progress&) {
-    calls.push_back(u"Create " + Text(archive));
-    if (TakeQueuedFailure()) return false;
+bool FakeArchiveLibrary::Create(TextView archive, int32_t level_code, const std::vector<Text>& files1,
+                                const std::vector<Text>&, int32_t mode, TextView switches, TextView password,
+                                const Progress&) {
+    calls.push_back(u"Create " + Text(archive) + u" level=" + FromInt(level_code) + u" mode=" + FromInt(mode) +
+                    u" switches=" + Text(switches));
+    created_lists.push_back(files1);
+    if (TakeQueuedFailure(u"Create")) return false;
     Archive created{Text(password), {}};
     for (const Text& file : files1) {
         auto bytes = files_.ReadWholeFile(file);
@@ -356,7 +367,7 @@ bool FakeArchiveLibrary::Create(TextView archive, int32_t, const std::vector<Tex
 bool FakeArchiveLibrary::Extract(TextView archive, TextView output_folder, const std::vector<Text>& entries,
                                  bool keep_paths, TextView password, bool, const Progress& progress) {
     calls.push_back(u"Extract " + Text(archive));
-    if (TakeQueuedFailure()) return false;
+    if (TakeQueuedFailure(u"Extract")) return false;
     const Archive* opened = Open(archive, password);
     if (!opened) return Fail(kCannotOpen);
     uint64_t done = 0;
@@ -378,14 +389,14 @@ bool FakeArchiveLibrary::Extract(TextView archive, TextView output_folder, const
 
 bool FakeArchiveLibrary::Test(TextView archive, TextView password, const Progress&) {
     calls.push_back(u"Test " + Text(archive));
-    if (TakeQueuedFailure()) return false;
+    if (TakeQueuedFailure(u"Test")) return false;
     return Open(archive, password) ? true : Fail(kCannotOpen);
 }
 
 bool FakeArchiveLibrary::Delete(TextView archive, const std::vector<Text>& entries, TextView password,
                                 const Progress&) {
     calls.push_back(u"Delete " + Text(archive));
-    if (TakeQueuedFailure()) return false;
+    if (TakeQueuedFailure(u"Delete")) return false;
     if (!Open(archive, password)) return Fail(kCannotOpen);
     auto& stored = archives_[ToLower(archive)].entries;
     std::erase_if(stored, [&](const auto& entry) {
@@ -398,12 +409,126 @@ bool FakeArchiveLibrary::Delete(TextView archive, const std::vector<Text>& entri
 
 bool FakeArchiveLibrary::List(TextView archive, TextView password, std::vector<Text>& names) {
     calls.push_back(u"List " + Text(archive));
-    if (TakeQueuedFailure()) return false;
+    if (TakeQueuedFailure(u"List")) return false;
     const Archive* opened = Open(archive, password);
     if (!opened) return Fail(kCannotOpen);
     names.clear();
     for (const auto& entry : opened->entries) names.push_back(entry.first);
     return true;
+}
+
+}  // namespace zev::fake
+
+// ---- paths, temporary files and the environment ----
+
+namespace zev::fake {
+
+namespace {
+
+// The root of a Windows path ("C:" or "\\server\share"), or empty.
+size_t RootLength(TextView path) {
+    if (path.size() >= 2 && path[1] == u':') return 2;
+    if (!path.starts_with(u"\\\\")) return 0;
+    size_t end = path.find(u'\\', 2);
+    if (end == TextView::npos) return path.size();
+    end = path.find(u'\\', end + 1);
+    return end == TextView::npos ? path.size() : end;
+}
+
+}  // namespace
+
+std::optional<Text> FakeFileSystem::FullPathName(TextView path) {
+    if (path.empty()) return std::nullopt;
+    Text text(path);
+    for (auto& c : text)
+        if (c == u'/') c = u'\\';
+    size_t root_length = RootLength(text);
+    Text root = root_length ? text.substr(0, root_length) : Text(u"C:");
+    std::vector<Text> segments;
+    for (const Text& segment : Split(TextView(text).substr(root_length), u'\\')) {
+        if (segment.empty() || segment == u".") continue;
+        if (segment == u"..") {
+            if (!segments.empty()) segments.pop_back();
+            continue;
+        }
+        segments.push_back(segment);
+    }
+    Text full = root;
+    for (const Text& segment : segments) full += u"\\" + segment;
+    if (segments.empty() || text.ends_with(u"\\")) full += u"\\";
+    return full;
+}
+
+std::optional<Text> FakeFileSystem::ShortPathName(TextView path) {
+    std::lock_guard guard(lock_);
+    auto it = short_paths_.find(Key(path));
+    if (it == short_paths_.end()) return std::nullopt;
+    return it->second;
+}
+
+std::optional<Text> FakeFileSystem::DirectoryEntryName(TextView path) {
+    std::lock_guard guard(lock_);
+    const Text key = Key(path);
+    if (!files_.count(key) && !folders_.count(key)) return std::nullopt;
+    if (auto it = entry_names_.find(key); it != entry_names_.end()) return it->second;
+    Text trimmed(path);
+    while (trimmed.size() > 1 && trimmed.back() == u'\\') trimmed.pop_back();
+    const size_t slash = trimmed.find_last_of(u"\\/");
+    return slash == Text::npos ? trimmed : trimmed.substr(slash + 1);
+}
+
+std::optional<Text> FakeFileSystem::CreateTemporaryFile(TextView folder, TextView prefix) {
+    std::lock_guard guard(lock_);
+    if (temporary_files_fail || !folders_.count(Key(folder))) return std::nullopt;
+    static constexpr char16_t kHex[] = u"0123456789ABCDEF";
+    for (;;) {
+        Text number;
+        for (uint32_t n = next_temporary_number_++ & 0xFFFF; n != 0 || number.empty(); n >>= 4)
+            number.insert(number.begin(), kHex[n & 0xF]);
+        const Text path = WithTrailingBackslash(folder) + Text(prefix.substr(0, 3)) + number + u".tmp";
+        if (files_.count(Key(path))) continue;
+        files_[Key(path)] = std::string();
+        return path;
+    }
+}
+
+void FakeFileSystem::SetShortPath(TextView path, TextView short_form) {
+    std::lock_guard guard(lock_);
+    short_paths_[Key(path)] = Text(short_form);
+}
+
+void FakeFileSystem::SetEntryName(TextView path, TextView name) {
+    std::lock_guard guard(lock_);
+    entry_names_[Key(path)] = Text(name);
+}
+
+Text FakeSystemInfo::ExpandEnvironmentText(TextView text) {
+    Text out;
+    size_t position = 0;
+    while (position < text.size()) {
+        const size_t open = text.find(u'%', position);
+        const size_t close = open == TextView::npos ? TextView::npos : text.find(u'%', open + 1);
+        if (close == TextView::npos) break;
+        out.append(text.substr(position, open - position));
+        const TextView name = text.substr(open + 1, close - open - 1);
+        auto known = std::find_if(environment.begin(), environment.end(),
+                                  [&](const auto& entry) { return EqualsNoCase(entry.first, name); });
+        if (known != environment.end() && !name.empty()) {
+            out.append(known->second);
+            position = close + 1;
+        } else {
+            out.append(text.substr(open, close - open));
+            position = close;
+        }
+    }
+    out.append(text.substr(position));
+    return out;
+}
+
+std::vector<Text> FakeSystemInfo::EnvironmentEntries() {
+    std::vector<Text> entries;
+    for (const auto& [name, value] : environment) entries.push_back(name + u"=" + value);
+    return entries;
 }
 
 }  // namespace zev::fake

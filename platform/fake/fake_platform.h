@@ -5,6 +5,7 @@
 
 #include <functional>
 #include <map>
+#include <atomic>
 #include <condition_variable>
 #include <mutex>
 #include <set>
@@ -35,11 +36,23 @@ public:
     PlatformStatus DeleteFile(TextView path) override;
     PlatformStatus DeleteFolderContents(TextView path) override;
     PlatformStatus RemoveEmptyFolder(TextView path) override;
+    // Relative paths are taken relative to "C:\"; "." and ".." segments are resolved.
+    std::optional<Text> FullPathName(TextView path) override;
+    // Only the short forms given by SetShortPath exist.
+    std::optional<Text> ShortPathName(TextView path) override;
+    // The name given by SetEntryName, else the path's last component as asked; nothing
+    // when no file or folder exists at the path.
+    std::optional<Text> DirectoryEntryName(TextView path) override;
+    // Names the file prefix + hexadecimal number + ".tmp", skipping names in use.
+    std::optional<Text> CreateTemporaryFile(TextView folder, TextView prefix) override;
 
     // Test set-up and inspection.
     void AddFile(TextView path, std::string bytes);
     std::vector<Text> FilesUnder(TextView folder);
     std::vector<Text> private_folders;  // every folder made by CreatePrivateFolder, in order
+    void SetShortPath(TextView path, TextView short_form);
+    void SetEntryName(TextView path, TextView name);
+    bool temporary_files_fail = false;
 
 private:
     static Text Key(TextView path);
@@ -47,6 +60,9 @@ private:
     std::recursive_mutex lock_;
     std::map<Text, std::string> files_;  // key: normalised lower-case path
     std::set<Text> folders_;
+    std::map<Text, Text> short_paths_;   // key: as files_
+    std::map<Text, Text> entry_names_;   // key: as files_
+    uint32_t next_temporary_number_ = 1;
 };
 
 class FakeRegistry final : public Registry {
@@ -73,6 +89,18 @@ public:
     Text CurrentDate() override { return u"12/11/2026"; }
     Text CurrentTime() override { return u"14:22:39"; }
     bool GlassAvailable() override { return false; }
+    uint32_t ProcessorCount() override { return processors; }
+    std::unique_ptr<ScopeGuard> SuspendFileSystemRedirection() override {
+        ++redirection_suspensions;
+        return std::make_unique<ScopeGuard>();
+    }
+    uint32_t processors = 2;
+    // Environment variables in block order; names compare without regard to case.
+    Text ExpandEnvironmentText(TextView text) override;
+    std::vector<Text> EnvironmentEntries() override;
+    std::vector<std::pair<Text, Text>> environment{{u"SystemRoot", u"C:\\Windows"},
+                                                   {u"TEMP", u"C:\\Temp"}};
+    std::atomic<int> redirection_suspensions{0};
 
     Text executable_path = u"C:\\Setup\\setup.exe";
     Text command_line = u"\"C:\\Setup\\setup.exe\"";
@@ -94,6 +122,7 @@ public:
     void ShowMessage(TextView caption, TextView text, MessageIcon icon) override;
     void PumpPendingMessages() override { ++pumps; }
     void ProcessOneMessage() override;
+    void ProcessOneMessageFor(uint32_t milliseconds) override;
     void WakeMainThread() override;
     std::unique_ptr<PreparationWindow> ShowPreparationWindow(TextView splash_bitmap, TextView caption, TextView text,
                                                              TextView logo_png) override;
@@ -139,7 +168,8 @@ public:
 };
 
 // Archives held in memory: an archive is a list of (entry name, bytes). Failures can be
-// queued: each call takes the next queued code (0 = succeed) before doing its work.
+// queued per operation ("Create", "Extract", "Test", "Delete", "List"): each call takes
+// the next code queued for its operation (0 = go on) before doing its work.
 class FakeArchiveLibrary final : public ArchiveLibrary {
 public:
     explicit FakeArchiveLibrary(FakeFileSystem& files) : files_(files) {}
@@ -157,8 +187,9 @@ public:
 
     // An archive file whose content the fake understands; written into the file system.
     void AddArchive(TextView path, std::vector<std::pair<Text, std::string>> entries, TextView password = u"");
-    std::vector<uint32_t> queued_failures;
+    std::map<Text, std::vector<uint32_t>> queued_failures;
     std::vector<Text> calls;
+    std::vector<std::vector<Text>> created_lists;  // first file list of each Create
     Text helper_folder;
 
 private:
@@ -167,7 +198,7 @@ private:
         std::vector<std::pair<Text, std::string>> entries;
     };
     bool Fail(uint32_t code);
-    bool TakeQueuedFailure();
+    bool TakeQueuedFailure(TextView operation);
     const Archive* Open(TextView path, TextView password);
 
     FakeFileSystem& files_;

@@ -24,6 +24,10 @@ public:
     PlatformStatus DeleteFile(TextView path) override;
     PlatformStatus DeleteFolderContents(TextView path) override;
     PlatformStatus RemoveEmptyFolder(TextView path) override;
+    std::optional<Text> FullPathName(TextView path) override;
+    std::optional<Text> ShortPathName(TextView path) override;
+    std::optional<Text> DirectoryEntryName(TextView path) override;
+    std::optional<Text> CreateTemporaryFile(TextView folder, TextView prefix) override;
 };
 
 class Win32Registry final : public Registry {
@@ -46,6 +50,10 @@ public:
     Text CurrentDate() override;
     Text CurrentTime() override;
     bool GlassAvailable() override;
+    uint32_t ProcessorCount() override;
+    std::unique_ptr<ScopeGuard> SuspendFileSystemRedirection() override;
+    Text ExpandEnvironmentText(TextView text) override;
+    std::vector<Text> EnvironmentEntries() override;
 };
 
 class Win32UserInterface final : public UserInterface {
@@ -54,6 +62,7 @@ public:
     void ShowMessage(TextView caption, TextView text, MessageIcon icon) override;
     void PumpPendingMessages() override;
     void ProcessOneMessage() override;
+    void ProcessOneMessageFor(uint32_t milliseconds) override;
     void WakeMainThread() override;
     std::unique_ptr<PreparationWindow> ShowPreparationWindow(TextView splash_bitmap, TextView caption, TextView text,
                                                              TextView logo_png) override;

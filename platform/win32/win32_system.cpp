@@ -95,3 +95,46 @@ bool Win32SystemInfo::GlassAvailable() {
 }
 
 }  // namespace zev::win32
+
+namespace zev::win32 {
+
+namespace {
+
+// Redirection is switched per thread; the guard restores it on the same thread.
+class RedirectionGuard final : public ScopeGuard {
+public:
+    RedirectionGuard() {
+        using DisableFunction = BOOL(WINAPI*)(PVOID*);
+        HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
+        auto disable = kernel ? reinterpret_cast<DisableFunction>(reinterpret_cast<void*>(
+                                    GetProcAddress(kernel, "Wow64DisableWow64FsRedirection")))
+                              : nullptr;
+        suspended_ = disable && disable(&old_value_);
+    }
+    ~RedirectionGuard() override {
+        if (!suspended_) return;
+        using RevertFunction = BOOL(WINAPI*)(PVOID);
+        HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
+        auto revert = reinterpret_cast<RevertFunction>(
+            reinterpret_cast<void*>(GetProcAddress(kernel, "Wow64RevertWow64FsRedirection")));
+        if (revert) revert(old_value_);
+    }
+
+private:
+    PVOID old_value_ = nullptr;
+    bool suspended_ = false;
+};
+
+}  // namespace
+
+uint32_t Win32SystemInfo::ProcessorCount() {
+    SYSTEM_INFO info;
+    GetNativeSystemInfo(&info);
+    return info.dwNumberOfProcessors ? info.dwNumberOfProcessors : 1;
+}
+
+std::unique_ptr<ScopeGuard> Win32SystemInfo::SuspendFileSystemRedirection() {
+    return std::make_unique<RedirectionGuard>();
+}
+
+}  // namespace zev::win32

@@ -139,6 +139,16 @@ void Win32UserInterface::ProcessOneMessage() {
     DispatchMessageW(&message);
 }
 
+void Win32UserInterface::ProcessOneMessageFor(uint32_t milliseconds) {
+    MSG message;
+    if (!PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+        MsgWaitForMultipleObjectsEx(0, nullptr, milliseconds, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+        if (!PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) return;
+    }
+    TranslateMessage(&message);
+    DispatchMessageW(&message);
+}
+
 void Win32UserInterface::WakeMainThread() {
     PostThreadMessageW(main_thread_, WM_NULL, 0, 0);
 }

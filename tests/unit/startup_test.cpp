@@ -89,7 +89,7 @@ TEST(Startup, StartFailuresEndWithTheirExitCodeAndMessage) {
         else
             run.SetScript(OneStatementScript());
         if (std::string_view(c.name) == "no resource") run.fake.files.DeleteFile(u"C:\\Setup\\setup.res");
-        if (std::string_view(c.name) == "bad resource") run.fake.archives.queued_failures = {1001};
+        if (std::string_view(c.name) == "bad resource") run.fake.archives.queued_failures[u"Extract"] = {1001};
         EXPECT_EQ(run.Run(), c.expected_exit);
         ASSERT_EQ(run.fake.ui.messages.size(), 1u);
         EXPECT_EQ(run.fake.ui.messages[0].text, c.message);
@@ -169,7 +169,7 @@ TEST(OutOfProcessExtract, ExtractsAndWritesAnEmptyResultLine) {
 TEST(OutOfProcessExtract, FailureTextIsWrittenBackAndNoFurtherProcessStarts) {
     EngineRun run;
     run.fake.archives.AddArchive(u"C:\\Media\\data.7z", {{u"one.txt", "1"}});
-    run.fake.archives.queued_failures = {1018, 1018};
+    run.fake.archives.queued_failures[u"Extract"] = {1018, 1018};
     run.fake.files.AddFile(u"C:\\Temp\\job", "C:\\Media\\data.7z\r\n\r\nC:\\Out\\\r\nTRUE\r\nTRUE\r\n");
     run.SetArguments(u"OutOfProcessExtract C:\\Temp\\job");
     EXPECT_EQ(run.Run(), 0);
