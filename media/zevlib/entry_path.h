@@ -27,16 +27,16 @@ bool WildcardMatch(TextView pattern, TextView text);
 // Selects entries by the caller's names: an entry is selected when a name or wildcard
 // matches its normal name or the normal name of a folder above it ("*.*" means "*").
 class EntrySelector {
- public:
-  explicit EntrySelector(const std::vector<Text>& names);
-  bool SelectsAll() const { return patterns_.empty(); }
-  bool Selects(TextView normalName);
-  // Index of a name that has not selected anything so far, or -1.
-  int UnusedName() const;
+public:
+    explicit EntrySelector(const std::vector<Text>& names);
+    bool SelectsAll() const { return patterns_.empty(); }
+    bool Selects(TextView normalName);
+    // Index of a name that has not selected anything so far, or -1.
+    int UnusedName() const;
 
- private:
-  std::vector<Text> patterns_;
-  std::vector<bool> used_;
+private:
+    std::vector<Text> patterns_;
+    std::vector<bool> used_;
 };
 
 }  // namespace zev::archive

@@ -7,7 +7,7 @@
 namespace zev::archive {
 
 struct ArchiveFailure {
-  int32_t code;
+    int32_t code;
 };
 
 [[noreturn]] void Fail(int32_t code);

@@ -10,9 +10,9 @@
 namespace zev::archive {
 
 struct HandlerProperty {
-  Text name;   // as written after "-m", before "="
-  Text value;  // after "="; empty for "-mb0:1" or "-mx9"
-  bool operator==(const HandlerProperty&) const = default;
+    Text name;   // as written after "-m", before "="
+    Text value;  // after "="; empty for "-mb0:1" or "-mx9"
+    bool operator==(const HandlerProperty&) const = default;
 };
 
 // Splits at blanks and control characters outside double quotes. "-m<name>[=<value>]"

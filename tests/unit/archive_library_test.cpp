@@ -25,10 +25,8 @@ namespace fs = std::filesystem;
 
 // The level switch texts the engine passes, with its thread and header-encryption prefix.
 const char16_t* const kLevelStore = u"-ms=off -mhc=off -m0=None -m0=Copy ";
-const char16_t* const kLevelFastest =
-    u"-ms=on -mhc=on -m0=BCJ2 -m1=LZMA2 -m1d=23 -m1mf=hc4 -m1fb=64 ";
-const char16_t* const kLevelFast =
-    u"-ms=on -mhc=on -m0=BCJ2 -m1=LZMA2 -m1d=23 -m1mf=bt4 -m1fb=64 ";
+const char16_t* const kLevelFastest = u"-ms=on -mhc=on -m0=BCJ2 -m1=LZMA2 -m1d=23 -m1mf=hc4 -m1fb=64 ";
+const char16_t* const kLevelFast = u"-ms=on -mhc=on -m0=BCJ2 -m1=LZMA2 -m1d=23 -m1mf=bt4 -m1fb=64 ";
 const char16_t* const kLevelMaximum =
     u"-ms=on -mhc=on -m0=BCJ2 -m1=LZMA2 -m1d=25 -m1mf=bt4 -m1fb=64 -m2=LZMA2 -m2d=20 "
     u"-m2mf=bt4 -m2fb=64 -m3=LZMA2 -m3d=20 -m3mf=bt4 -m3fb=64 -mb0:1 -mb0s1:2 -mb0s2:3 ";
@@ -36,7 +34,9 @@ const char16_t* const kLevelUltra =
     u"-ms=on -mhc=on -m0=BCJ2 -m1=LZMA2 -m1d=26 -m1mf=bt4 -m1fb=64 -m2=LZMA2 -m2d=20 "
     u"-m2mf=bt4 -m2fb=64 -m3=LZMA2 -m3d=20 -m3mf=bt4 -m3fb=64 -mb0:1 -mb0s1:2 -mb0s2:3 ";
 
-Text PathText(const fs::path& path) { return FromUtf8(path.string()); }
+Text PathText(const fs::path& path) {
+    return FromUtf8(path.string());
+}
 
 std::string ReadBytes(const fs::path& path) {
     std::ifstream in(path, std::ios::binary);
@@ -73,16 +73,17 @@ std::map<std::string, std::string> FilesUnder(const fs::path& root) {
     std::map<std::string, std::string> files;
     if (!fs::exists(root)) return files;
     for (const auto& entry : fs::recursive_directory_iterator(root))
-        if (entry.is_regular_file())
-            files[fs::relative(entry.path(), root).generic_string()] = ReadBytes(entry.path());
+        if (entry.is_regular_file()) files[fs::relative(entry.path(), root).generic_string()] = ReadBytes(entry.path());
     return files;
 }
 
-bool Have7zz() { return fs::exists("/usr/bin/7zz"); }
+bool Have7zz() {
+    return fs::exists("/usr/bin/7zz");
+}
 
 int Run7zz(const fs::path& workingFolder, const std::string& arguments) {
-    const std::string command = "cd '" + workingFolder.string() + "' && /usr/bin/7zz " +
-                                arguments + " > /dev/null 2>&1";
+    const std::string command =
+        "cd '" + workingFolder.string() + "' && /usr/bin/7zz " + arguments + " > /dev/null 2>&1";
     return std::system(command.c_str());
 }
 
@@ -95,8 +96,8 @@ class ArchiveLibrary : public ::testing::Test {
 protected:
     void SetUp() override {
         const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        root_ = fs::temp_directory_path() /
-                ("zev-archive-" + std::string(info->name()) + "-" + std::to_string(::getpid()));
+        root_ =
+            fs::temp_directory_path() / ("zev-archive-" + std::string(info->name()) + "-" + std::to_string(::getpid()));
         fs::remove_all(root_);
         fs::create_directories(root_);
     }
@@ -119,52 +120,48 @@ protected:
         return files;
     }
 
-    int32_t Create(const fs::path& archive, const std::vector<Text>& files,
-                   const Text& switches = u"", const Text& password = u"",
-                   int32_t mode = ZEV_ARCHIVE_MODE_ADD, ZevArchiveProgress progress = nullptr,
-                   const std::vector<Text>& excluded = {}) {
+    int32_t Create(const fs::path& archive, const std::vector<Text>& files, const Text& switches = u"",
+                   const Text& password = u"", int32_t mode = ZEV_ARCHIVE_MODE_ADD,
+                   ZevArchiveProgress progress = nullptr, const std::vector<Text>& excluded = {}) {
         std::vector<const char16_t*> filePointers, excludedPointers;
         for (const Text& file : files) filePointers.push_back(file.c_str());
         for (const Text& file : excluded) excludedPointers.push_back(file.c_str());
-        return CreateArchive(PathText(archive).c_str(), ZEV_ARCHIVE_LEVEL_NORMAL,
-                             filePointers.data(), static_cast<uint32_t>(filePointers.size()),
-                             excludedPointers.data(), static_cast<uint32_t>(excludedPointers.size()),
-                             mode, switches.c_str(), password.c_str(), progress, nullptr, nullptr);
+        return CreateArchive(PathText(archive).c_str(), ZEV_ARCHIVE_LEVEL_NORMAL, filePointers.data(),
+                             static_cast<uint32_t>(filePointers.size()), excludedPointers.data(),
+                             static_cast<uint32_t>(excludedPointers.size()), mode, switches.c_str(), password.c_str(),
+                             progress, nullptr, nullptr);
     }
 
     int32_t Extract(const fs::path& archive, const fs::path& output, const Text& password = u"",
                     const std::vector<Text>& entries = {}, int32_t pathMode = 0,
-                    ZevArchivePassword passwordCallback = nullptr,
-                    ZevArchiveProgress progress = nullptr, ZevArchiveOverwrite overwrite = nullptr) {
+                    ZevArchivePassword passwordCallback = nullptr, ZevArchiveProgress progress = nullptr,
+                    ZevArchiveOverwrite overwrite = nullptr) {
         std::vector<const char16_t*> entryPointers;
         for (const Text& entry : entries) entryPointers.push_back(entry.c_str());
         const Text folder = PathText(output) + u"/";
         return ExtractArchive(PathText(archive).c_str(), 1, folder.c_str(), entryPointers.data(),
-                              static_cast<uint32_t>(entryPointers.size()), pathMode,
-                              password.c_str(), passwordCallback, progress, nullptr, overwrite);
+                              static_cast<uint32_t>(entryPointers.size()), pathMode, password.c_str(), passwordCallback,
+                              progress, nullptr, overwrite);
     }
 
     int32_t Test(const fs::path& archive, const Text& password = u"") {
-        return TestArchive(PathText(archive).c_str(), 0, nullptr, nullptr, 0, password.c_str(),
-                           nullptr, nullptr);
+        return TestArchive(PathText(archive).c_str(), 0, nullptr, nullptr, 0, password.c_str(), nullptr, nullptr);
     }
 
-    int32_t Delete(const fs::path& archive, const std::vector<Text>& entries,
-                   const Text& password = u"") {
+    int32_t Delete(const fs::path& archive, const std::vector<Text>& entries, const Text& password = u"") {
         std::vector<const char16_t*> entryPointers;
         for (const Text& entry : entries) entryPointers.push_back(entry.c_str());
         return DeleteFromArchive(PathText(archive).c_str(), 1, entryPointers.data(),
-                                 static_cast<uint32_t>(entryPointers.size()), 0, 0, nullptr,
-                                 password.c_str(), nullptr, nullptr, nullptr);
+                                 static_cast<uint32_t>(entryPointers.size()), 0, 0, nullptr, password.c_str(), nullptr,
+                                 nullptr, nullptr);
     }
 
     // The archive's file names (folders left out), sorted; fails the test when unreadable.
     std::vector<std::string> FileNames(const fs::path& archive, const Text& password = u"") {
         const ZevArchiveEntry* entries = nullptr;
         uint32_t count = 0;
-        ZevArchiveListing listing = OpenListArchive(PathText(archive).c_str(), 0, nullptr, nullptr,
-                                                    nullptr, nullptr, password.c_str(), &entries,
-                                                    &count);
+        ZevArchiveListing listing = OpenListArchive(PathText(archive).c_str(), 0, nullptr, nullptr, nullptr, nullptr,
+                                                    password.c_str(), &entries, &count);
         EXPECT_NE(listing, nullptr) << "error " << GetLastArchiveError();
         std::vector<std::string> names;
         for (uint32_t i = 0; i < count; ++i)
@@ -201,8 +198,7 @@ TEST_F(ArchiveLibrary, RoundTripKeepsEveryByteForEachLevelAndPasswordSetting) {
         {"fast, password", Text(u"-ssw -mhe=off -mmt=2 ") + kLevelFast, u"s3cret"},
         {"maximum, encrypted names", Text(u"-ssw -mhe=on -mmt=2 ") + kLevelMaximum, u"pässword"},
         {"ultra", Text(u"-ssw -mhe=off -mmt=2 ") + kLevelUltra, u""},
-        {"ultra, one thread, encrypted names", Text(u"-ssw -mhe=on -mmt=off ") + kLevelUltra,
-         u"pw"},
+        {"ultra, one thread, encrypted names", Text(u"-ssw -mhe=on -mmt=off ") + kLevelUltra, u"pw"},
         {"no switches", u"", u""},
         {"ppmd", u"-m0=PPMd", u""},
     };
@@ -246,8 +242,7 @@ TEST_F(ArchiveLibrary, ReadsArchivesMadeBy7zz) {
                                             .substr(arguments.substr(0, arguments.find(" app")).rfind(' ') + 1);
         ASSERT_EQ(Run7zz(root_ / "source", arguments), 0);
         const fs::path output = root_ / ("out-" + archiveName);
-        ASSERT_EQ(Extract(root_ / "source" / archiveName, output, c.password), 1)
-            << "error " << GetLastArchiveError();
+        ASSERT_EQ(Extract(root_ / "source" / archiveName, output, c.password), 1) << "error " << GetLastArchiveError();
         EXPECT_EQ(FilesUnder(output), files);
     }
 }
@@ -256,8 +251,7 @@ TEST_F(ArchiveLibrary, ArchivesWeCreateExtractWith7zz) {
     if (!Have7zz()) GTEST_SKIP() << "7zz is not installed";
     const auto files = MakeTree(root_ / "source");
     const fs::path archive = root_ / "ours.7z";
-    ASSERT_EQ(Create(archive, {PathText(root_ / "source/app")},
-                     Text(u"-ssw -mhe=on -mmt=2 ") + kLevelMaximum, u"key"),
+    ASSERT_EQ(Create(archive, {PathText(root_ / "source/app")}, Text(u"-ssw -mhe=on -mmt=2 ") + kLevelMaximum, u"key"),
               1);
     ASSERT_EQ(Run7zz(root_, "x -pkey -o'" + (root_ / "by7zz").string() + "' ours.7z"), 0);
     EXPECT_EQ(FilesUnder(root_ / "by7zz"), files);
@@ -283,8 +277,8 @@ TEST_F(ArchiveLibrary, WrongOrMissingPasswordFailsClearlyAndWritesNothing) {
         const fs::path archive = root_ / ("locked" + std::to_string(row) + ".7z");
         const fs::path output = root_ / ("output" + std::to_string(row++));
         fs::create_directories(output);
-        ASSERT_EQ(Create(archive, {PathText(root_ / "source/app")},
-                         FromUtf8(c.headerSwitch) + u" -m0=LZMA2 -ms=off", u"right"),
+        ASSERT_EQ(Create(archive, {PathText(root_ / "source/app")}, FromUtf8(c.headerSwitch) + u" -m0=LZMA2 -ms=off",
+                         u"right"),
                   1);
         EXPECT_EQ(Extract(archive, output, c.password), 0);
         EXPECT_EQ(GetLastArchiveError(), ZEV_ARCHIVE_ERROR_WRONG_PASSWORD);
@@ -320,8 +314,7 @@ TEST_F(ArchiveLibrary, PasswordCallbackIsAskedAfterAWrongPasswordAndNeverEndless
 
         passwordCalls = 0;
         const fs::path good = root_ / (std::string("good") + headerSwitch);
-        EXPECT_EQ(Extract(archive, good, u"wrong", {}, 0, RightPasswordOnce), 1)
-            << "error " << GetLastArchiveError();
+        EXPECT_EQ(Extract(archive, good, u"wrong", {}, 0, RightPasswordOnce), 1) << "error " << GetLastArchiveError();
         EXPECT_EQ(passwordCalls, 1);
         EXPECT_EQ(FilesUnder(good), files);
 
@@ -367,8 +360,7 @@ TEST_F(ArchiveLibrary, TruncatedOrDamagedArchiveFailsWithoutPartialFiles) {
         EXPECT_EQ(GetLastArchiveError(), c.error);
         const auto written = FilesUnder(output);
         EXPECT_EQ(written.count("big.bin"), 0u) << "a damaged file was left behind";
-        for (const auto& [name, bytes] : written)
-            EXPECT_EQ(name.find(".zevpart"), std::string::npos) << name;
+        for (const auto& [name, bytes] : written) EXPECT_EQ(name.find(".zevpart"), std::string::npos) << name;
         EXPECT_EQ(Test(damaged), 0);
         EXPECT_EQ(GetLastArchiveError(), c.error);
     }
@@ -384,9 +376,19 @@ TEST_F(ArchiveLibrary, RefusesEntriesThatLeaveTheOutputFolder) {
     ASSERT_EQ(Run7zz(work / "inner", "a -spf ../spf.7z ../x.txt"), 0);
     ASSERT_EQ(Run7zz(work / "inner", "a -spf ../absolute.7z '" + (work / "x.txt").string() + "'"), 0);
     const char* const hostileNames[] = {
-        "../../evil.txt", "/tmp/evil.txt", "C:\\evil.txt", "C:evil.txt", "\\\\server\\share\\evil.txt",
-        "\\evil.txt", "a/../../evil.txt", "ok/../evil.txt", "CON", "sub/nul.txt", "file.txt:stream",
-        "...", "sub/../../../evil.txt",
+        "../../evil.txt",
+        "/tmp/evil.txt",
+        "C:\\evil.txt",
+        "C:evil.txt",
+        "\\\\server\\share\\evil.txt",
+        "\\evil.txt",
+        "a/../../evil.txt",
+        "ok/../evil.txt",
+        "CON",
+        "sub/nul.txt",
+        "file.txt:stream",
+        "...",
+        "sub/../../../evil.txt",
     };
     std::vector<std::string> archives = {"spf.7z", "absolute.7z"};
     int row = 0;
@@ -485,8 +487,7 @@ TEST_F(ArchiveLibrary, SwitchTextBecomesHandlerProperties) {
     const Case cases[] = {
         {u"", Properties{}},
         {u"-ssw -mhe=on -mmt=2 ", Properties{{u"he", u"on"}, {u"mt", u"2"}}},
-        {u"-ms=off -mhc=off -m0=None -m0=Copy ",
-         Properties{{u"s", u"off"}, {u"hc", u"off"}, {u"0", u"Copy"}}},
+        {u"-ms=off -mhc=off -m0=None -m0=Copy ", Properties{{u"s", u"off"}, {u"hc", u"off"}, {u"0", u"Copy"}}},
         {u"-m0=BCJ2 -m1d=26 -mb0:1 -mb0s1:2",
          Properties{{u"0", u"BCJ2"}, {u"1d", u"26"}, {u"b0:1", u""}, {u"b0s1:2", u""}}},
         {u"  -mx9\t-MMT=off", Properties{{u"x9", u""}, {u"MT", u"off"}}},
@@ -510,7 +511,9 @@ TEST_F(ArchiveLibrary, BadSwitchesMissingFilesAndMissingEntriesAreReported) {
     const Case cases[] = {
         {"unknown switch", u"-v10m", {PathText(root_ / "a.txt")}, ZEV_ARCHIVE_ERROR_INVALID_ARGUMENT},
         {"unknown method", u"-m0=Squeeze", {PathText(root_ / "a.txt")}, ZEV_ARCHIVE_ERROR_INVALID_ARGUMENT},
-        {"missing file", u"", {PathText(root_ / "a.txt"), PathText(root_ / "missing.txt")},
+        {"missing file",
+         u"",
+         {PathText(root_ / "a.txt"), PathText(root_ / "missing.txt")},
          ZEV_ARCHIVE_ERROR_NOT_FOUND},
         {"missing folder of a wildcard", u"", {PathText(root_ / "nowhere/*")}, ZEV_ARCHIVE_ERROR_NOT_FOUND},
     };
@@ -525,8 +528,7 @@ TEST_F(ArchiveLibrary, BadSwitchesMissingFilesAndMissingEntriesAreReported) {
     EXPECT_EQ(Extract(root_ / "good.7z", root_ / "out", u"", {u"a.txt", u"b.txt"}), 0);
     EXPECT_EQ(GetLastArchiveError(), ZEV_ARCHIVE_ERROR_NOT_FOUND);
     EXPECT_TRUE(FilesUnder(root_ / "out").empty());
-    EXPECT_EQ(OpenListArchive(nullptr, 0, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr),
-              nullptr);
+    EXPECT_EQ(OpenListArchive(nullptr, 0, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr), nullptr);
     EXPECT_EQ(GetLastArchiveError(), ZEV_ARCHIVE_ERROR_INVALID_ARGUMENT);
 }
 
@@ -559,8 +561,7 @@ TEST_F(ArchiveLibrary, ProgressReturningZeroAbortsAndLeavesNoTrace) {
 
         progressCalls = 0;
         WriteBytes(root_ / "source/app/new.txt", "new");
-        EXPECT_EQ(Create(archive, {PathText(root_ / "source/app")}, u"-m0=LZMA2", u"",
-                         ZEV_ARCHIVE_MODE_ADD, progress),
+        EXPECT_EQ(Create(archive, {PathText(root_ / "source/app")}, u"-m0=LZMA2", u"", ZEV_ARCHIVE_MODE_ADD, progress),
                   0);
         EXPECT_EQ(GetLastArchiveError(), ZEV_ARCHIVE_ERROR_ABORTED);
         EXPECT_EQ(ReadBytes(archive), before) << "the existing archive changed";
@@ -641,7 +642,10 @@ TEST_F(ArchiveLibrary, FileListEntriesAreStoredRelativeToTheirFolder) {
         {"folder", {data + u"/sub"}, {}, {"sub\\inner.txt", "sub\\skip.log"}},
         {"file", {data + u"/sub/inner.txt"}, {}, {"inner.txt"}},
         {"star", {data + u"/*"}, {}, {"other.log", "sub\\inner.txt", "sub\\skip.log", "top.txt"}},
-        {"star dot star, backslashes", {backslashed + u"\\*.*"}, {}, {"other.log", "sub\\inner.txt", "sub\\skip.log", "top.txt"}},
+        {"star dot star, backslashes",
+         {backslashed + u"\\*.*"},
+         {},
+         {"other.log", "sub\\inner.txt", "sub\\skip.log", "top.txt"}},
         {"wildcard", {data + u"/*.log"}, {}, {"other.log"}},
         {"excluded", {data + u"/*"}, {u"*.log"}, {"sub\\inner.txt", "top.txt"}},
         {"excluded folder", {data}, {u"sub"}, {"data\\other.log", "data\\top.txt"}},
@@ -667,8 +671,8 @@ TEST_F(ArchiveLibrary, ListingEntriesDescribeEachItem) {
     ASSERT_EQ(Create(archive, {PathText(root_ / "pack/*")}, u"", u"pw"), 1);
     const ZevArchiveEntry* entries = nullptr;
     uint32_t count = 0;
-    ZevArchiveListing listing = OpenListArchive(PathText(archive).c_str(), 0, nullptr, nullptr, nullptr,
-                                                nullptr, u"", &entries, &count);
+    ZevArchiveListing listing =
+        OpenListArchive(PathText(archive).c_str(), 0, nullptr, nullptr, nullptr, nullptr, u"", &entries, &count);
     ASSERT_NE(listing, nullptr) << "error " << GetLastArchiveError();
     std::map<std::string, const ZevArchiveEntry*> byName;
     for (uint32_t i = 0; i < count; ++i) byName[ToUtf8(entries[i].name)] = &entries[i];
@@ -691,9 +695,8 @@ int overwriteCalls = 0;
 int32_t overwriteAnswer = ZEV_ARCHIVE_KEEP;
 std::string overwriteExisting;
 uint64_t overwriteExistingSize = 0;
-int32_t ZEV_STDCALL AnswerOverwrite(const char16_t* existingPath, uint32_t existingSizeLow,
-                                    uint32_t existingSizeHigh, uint32_t, uint32_t,
-                                    const char16_t* entryName, uint32_t, uint32_t, uint32_t,
+int32_t ZEV_STDCALL AnswerOverwrite(const char16_t* existingPath, uint32_t existingSizeLow, uint32_t existingSizeHigh,
+                                    uint32_t, uint32_t, const char16_t* entryName, uint32_t, uint32_t, uint32_t,
                                     uint32_t) {
     ++overwriteCalls;
     overwriteExisting = ToUtf8(existingPath) + "|" + ToUtf8(entryName);
