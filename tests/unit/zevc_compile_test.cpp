@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <set>
 
 #include "script/script_writer.h"
@@ -259,6 +262,40 @@ TEST(ZevcCompile, SourceErrorShowsLineAndCaret) {
     EXPECT_EQ(FormatSourceError("s.zev", "\xEF\xBB\xBFX \xE6\x97\xA5 \"", SourceError({1, 5}, "m")),
               "s.zev:1:5: m\nX \xE6\x97\xA5 \"\n    ^\n");
     EXPECT_EQ(FormatSourceError("s.zev", "", SourceError({3, 1}, "m")), "s.zev:3:1: m\n");
+}
+
+}  // namespace
+}  // namespace zev::zevc
+
+namespace zev::zevc {
+namespace {
+
+std::string ReadText(const std::filesystem::path& path) {
+    std::ifstream file(path, std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+}
+
+// The shipped examples and the example in the format's documentation compile and
+// survive a decompile round trip.
+TEST(ZevcCompile, ExamplesAndDocumentationCompile) {
+    const std::filesystem::path root = ZEV_SOURCE_DIR;
+    std::vector<std::pair<std::string, std::string>> sources;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(root / "examples"))
+        if (entry.path().extension() == ".zev") sources.emplace_back(entry.path().string(), ReadText(entry.path()));
+    const std::string documentation = ReadText(root / "docs" / "script-format.md");
+    const size_t section = documentation.find("## A complete example");
+    ASSERT_NE(section, std::string::npos);
+    const size_t begin = documentation.find("```\n", section) + 4;
+    const size_t end = documentation.find("```\n", begin);
+    sources.emplace_back("docs/script-format.md", documentation.substr(begin, end - begin));
+    ASSERT_GE(sources.size(), 2u);
+    for (const auto& [name, source] : sources) {
+        try {
+            ExpectRoundTrip(source);
+        } catch (const SourceError& error) {
+            ADD_FAILURE() << FormatSourceError(name, source, error);
+        }
+    }
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include "tools/zevc/zevc_cli.h"
 
 #ifdef _WIN32
+#include <cstdlib>
 #include <cwchar>
 
 #include "script/text.h"
@@ -19,9 +20,10 @@ int wmain(int argc, wchar_t** argv) {
         const std::u16string text(reinterpret_cast<const char16_t*>(argv[i]), std::wcslen(argv[i]));
         arguments.push_back(zev::ToUtf8(text));
     }
-    wchar_t* program = nullptr;
+    // The C runtime's copy of the full program path; argv[0] may be a bare name.
     std::filesystem::path program_path;
-    if (_get_wpgmptr(&program) == 0 && program) program_path = program;
+    if (_wpgmptr && *_wpgmptr) program_path = _wpgmptr;
+    else if (argc > 0) program_path = std::filesystem::absolute(argv[0]);
     return zev::zevc::RunZevc(arguments, program_path, std::cout, std::cerr);
 }
 #else

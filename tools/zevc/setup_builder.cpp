@@ -89,6 +89,10 @@ void BuildSetup(const CompiledProduct& product, const std::string& script, const
     // A stub that already carries data past its image contributes its image only.
     WriteAll(request.output_folder / "setup.exe", std::string_view(stub).substr(0, static_cast<size_t>(*image_end)),
              script);
+    // Runnable where that means anything (Wine on the build machine).
+    fs::permissions(request.output_folder / "setup.exe",
+                    fs::perms::owner_exec | fs::perms::group_exec | fs::perms::others_exec, fs::perm_options::add,
+                    error);
     CreateResourceArchive(request.output_folder / "setup.res", entries);
     fs::copy_file(request.archive_library, request.output_folder / "zev.lib", fs::copy_options::overwrite_existing,
                   error);
