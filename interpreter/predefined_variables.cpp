@@ -39,6 +39,12 @@ void InitializePreVariables(Engine& engine) {
     const OsVersion version = engine.platform.system.Version();
     const bool admin = version.nt_family && engine.platform.system.IsAdministrator();
     vars.AssignOrCreate(u"ALLUSERS", FromBool(admin), label);
+
+    // The product identity as the script states it. The maintenance bootstrap, which
+    // runs next, assigns it again once it has read the identity of an installed build.
+    const ProductValues& product = engine.script.Product();
+    vars.AssignOrCreate(u"PRODUCTCODE", product.product_code, u"Bootstrap");
+    vars.AssignOrCreate(u"REVISIONCODE", product.revision_code, u"Bootstrap");
 }
 
 void InitializeVariables(Engine& engine) {

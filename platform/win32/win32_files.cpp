@@ -32,8 +32,17 @@ Text WithoutTrailingBackslash(TextView path) {
     return out;
 }
 
+// The attributes of what the path names; a link is followed to its target, and a link
+// whose target is gone counts as nothing.
 DWORD Attributes(TextView path) {
-    return GetFileAttributesW(Wide(WithoutTrailingBackslash(path)));
+    const Text text = WithoutTrailingBackslash(path);
+    const DWORD attributes = GetFileAttributesW(Wide(text));
+    if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_REPARSE_POINT)) return attributes;
+    ScopedFile target(CreateFileW(Wide(text), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                  OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    BY_HANDLE_FILE_INFORMATION information{};
+    if (!target || !GetFileInformationByHandle(target.Get(), &information)) return INVALID_FILE_ATTRIBUTES;
+    return information.dwFileAttributes;
 }
 
 ScopedFile OpenForRead(TextView path) {
