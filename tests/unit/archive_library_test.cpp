@@ -15,6 +15,7 @@
 #include <unistd.h>
 
 #include "media/zevlib/entry_path.h"
+#include "media/zevlib/failure.h"
 #include "media/zevlib/switch_text.h"
 #include "script/text.h"
 
@@ -530,6 +531,31 @@ TEST_F(ArchiveLibrary, BadSwitchesMissingFilesAndMissingEntriesAreReported) {
     EXPECT_TRUE(FilesUnder(root_ / "out").empty());
     EXPECT_EQ(OpenListArchive(nullptr, 0, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr), nullptr);
     EXPECT_EQ(GetLastArchiveError(), ZEV_ARCHIVE_ERROR_INVALID_ARGUMENT);
+}
+
+TEST_F(ArchiveLibrary, SevenZipResultsMapToLibraryCodes) {
+    struct Case {
+        uint32_t hresult;
+        int32_t code;
+    };
+    const Case cases[] = {
+        {0x00000000u, ZEV_ARCHIVE_OK},
+        {0x80004004u, ZEV_ARCHIVE_ERROR_ABORTED},            // E_ABORT
+        {0x8007000Eu, ZEV_ARCHIVE_ERROR_RESOURCES},          // E_OUTOFMEMORY
+        {0x80004001u, ZEV_ARCHIVE_ERROR_UNSUPPORTED},        // E_NOTIMPL
+        {0x80070057u, ZEV_ARCHIVE_ERROR_INVALID_ARGUMENT},   // E_INVALIDARG
+        {0x00000001u, ZEV_ARCHIVE_ERROR_DATA},               // S_FALSE
+        {0x80004005u, ZEV_ARCHIVE_ERROR_WRITE},              // E_FAIL: the caller's fallback
+#ifdef _WIN32
+        {0x80070008u, ZEV_ARCHIVE_ERROR_RESOURCES},  // ERROR_NOT_ENOUGH_MEMORY
+#else
+        {0x8007000Cu, ZEV_ARCHIVE_ERROR_RESOURCES},  // ENOMEM
+        {0x8007000Bu, ZEV_ARCHIVE_ERROR_RESOURCES},  // EAGAIN: no thread could be started
+#endif
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(archive::CodeFromHresult(static_cast<int32_t>(c.hresult), ZEV_ARCHIVE_ERROR_WRITE), c.code)
+            << std::hex << c.hresult;
 }
 
 int progressCalls = 0;
