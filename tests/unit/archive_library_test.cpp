@@ -540,12 +540,12 @@ TEST_F(ArchiveLibrary, SevenZipResultsMapToLibraryCodes) {
     };
     const Case cases[] = {
         {0x00000000u, ZEV_ARCHIVE_OK},
-        {0x80004004u, ZEV_ARCHIVE_ERROR_ABORTED},            // E_ABORT
-        {0x8007000Eu, ZEV_ARCHIVE_ERROR_RESOURCES},          // E_OUTOFMEMORY
-        {0x80004001u, ZEV_ARCHIVE_ERROR_UNSUPPORTED},        // E_NOTIMPL
-        {0x80070057u, ZEV_ARCHIVE_ERROR_INVALID_ARGUMENT},   // E_INVALIDARG
-        {0x00000001u, ZEV_ARCHIVE_ERROR_DATA},               // S_FALSE
-        {0x80004005u, ZEV_ARCHIVE_ERROR_WRITE},              // E_FAIL: the caller's fallback
+        {0x80004004u, ZEV_ARCHIVE_ERROR_ABORTED},           // E_ABORT
+        {0x8007000Eu, ZEV_ARCHIVE_ERROR_RESOURCES},         // E_OUTOFMEMORY
+        {0x80004001u, ZEV_ARCHIVE_ERROR_UNSUPPORTED},       // E_NOTIMPL
+        {0x80070057u, ZEV_ARCHIVE_ERROR_INVALID_ARGUMENT},  // E_INVALIDARG
+        {0x00000001u, ZEV_ARCHIVE_ERROR_DATA},              // S_FALSE
+        {0x80004005u, ZEV_ARCHIVE_ERROR_WRITE},             // E_FAIL: the caller's fallback
 #ifdef _WIN32
         {0x80070008u, ZEV_ARCHIVE_ERROR_RESOURCES},  // ERROR_NOT_ENOUGH_MEMORY
 #else
