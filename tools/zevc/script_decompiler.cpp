@@ -230,9 +230,19 @@ private:
                 }
             }
 
-            std::string text;
+            // Blocks are indented for the reader; the compiler ignores leading blanks.
+            const bool visible = flag != u"C" && commands[i] != u"Ignore";
+            const Text& command = commands[i];
+            const bool closes = visible && (command == u"End" || command == u"Wend" || command == u"Until" ||
+                                            command == u"Next");
+            const bool continues = visible && (command == u"Else" || command == u"Else If");
+            if (closes && depth_ > 0) --depth_;
+            std::string text(2 * static_cast<size_t>(continues && depth_ > 0 ? depth_ - 1 : depth_), ' ');
+            if (visible && (command == u"If" || command == u"While" || command == u"Repeat" ||
+                            command == u"For Each" || command == u"Wizard Loop"))
+                ++depth_;
             if (!attributes.empty()) {
-                text = "[";
+                text += "[";
                 for (size_t k = 0; k < attributes.size(); ++k) text += (k ? ", " : "") + attributes[k];
                 text += "] ";
             }
@@ -254,6 +264,7 @@ private:
     std::vector<bool> has_block_;
     Text origin_;
     bool origin_set_ = false;
+    int depth_ = 0;  // open blocks, for indentation
 };
 
 }  // namespace
