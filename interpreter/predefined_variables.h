@@ -7,7 +7,8 @@ namespace zev {
 
 // Worker-progress and cancel variables, written directly.
 void InitializeWorkerVariables(Engine& engine);
-// The "Pre-Initialization" group, before the maintenance bootstrap.
+// The "Pre-Initialization" group, before the maintenance bootstrap, and the product
+// identity (PRODUCTCODE, REVISIONCODE) as the script states it.
 void InitializePreVariables(Engine& engine);
 // The "Initialization" group, after the bootstrap and the single-instance check.
 void InitializeVariables(Engine& engine);

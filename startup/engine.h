@@ -66,7 +66,8 @@ public:
     // NATIVE_LOGGING changes from previous to value: moves the native log target and
     // tells whether the new value can be used (false stores the empty text instead).
     std::function<bool(TextView previous, TextView value)> switch_native_log;
-    // Shows a progress text and a position on a scale of 0 to 100 at once.
+    // Shows a progress text and a position on a scale of 0 to 100 at once; an open
+    // progress dialog may refresh itself on its timer while this runs.
     std::function<void(TextView text, int64_t position)> refresh_progress;
 
     // Caption of every engine message box.
