@@ -61,7 +61,10 @@ if(NOT WIN32)
 endif()
 list(TRANSFORM SEVENZIP_CPP_SOURCES PREPEND ${SEVENZIP_ROOT}/CPP/)
 
-add_library(sevenzip STATIC ${SEVENZIP_C_SOURCES} ${SEVENZIP_CPP_SOURCES})
+# The interface ids travel with the codecs that use them, so that linking the library
+# whole resolves them whatever the link order.
+add_library(sevenzip STATIC ${SEVENZIP_C_SOURCES} ${SEVENZIP_CPP_SOURCES}
+  ${ZEV_ARCHIVE_SOURCE_ROOT}/media/zevlib/guids.cpp)
 target_include_directories(sevenzip SYSTEM PUBLIC ${SEVENZIP_ROOT}/CPP ${SEVENZIP_ROOT}/C)
 target_compile_definitions(sevenzip PUBLIC _REENTRANT _FILE_OFFSET_BITS=64 _LARGEFILE_SOURCE)
 # Third-party code: none of our warnings, and 7-Zip's own defaults for the rest.

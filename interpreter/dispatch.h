@@ -24,6 +24,7 @@ CommandHandler FindHandler(TextView command);
 // Rows of each command family, defined in interpreter/commands/*.cpp.
 std::span<const CommandRow> ControlFlowCommands();
 std::span<const CommandRow> VariableCommands();
+std::span<const CommandRow> ArchiveCommands();
 std::span<const CommandRow> StringCommands();
 std::span<const CommandRow> PathCommands();
 std::span<const CommandRow> ExpressionCommands();

@@ -148,7 +148,9 @@ CommandLine ParseCommandLine(TextView raw) {
 }
 
 CommandLine ParseArguments(std::vector<Text> arguments) {
-    return ParseCommandLine(JoinCommandLine(arguments), std::move(arguments));
+    // Join before the vector is handed over: argument evaluation order is unspecified.
+    const Text raw = JoinCommandLine(arguments);
+    return ParseCommandLine(raw, std::move(arguments));
 }
 
 CommandLine ParseCommandLine(TextView raw, std::vector<Text> arguments) {

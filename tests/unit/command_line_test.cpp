@@ -182,3 +182,15 @@ TEST(CommandLineSwitches, OutOfProcessExtractionNeedsExactFirstArgument) {
 
 }  // namespace
 }  // namespace zev
+
+namespace zev {
+namespace {
+
+TEST(CommandLineArguments, TailIsJoinedBeforeTheArgumentsAreTaken) {
+    const CommandLine line = ParseArguments({u"C:\\Setup\\setup.exe", u"/s", u"NAME=a b"});
+    EXPECT_EQ(line.tail, u"/s \"NAME=a b\"");
+    EXPECT_EQ(line.pairs, (std::vector<Text>{u"NAME", u"a b"}));
+}
+
+}  // namespace
+}  // namespace zev
