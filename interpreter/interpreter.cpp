@@ -18,7 +18,41 @@ constexpr uint64_t kPumpInterval = 314;  // pump when more than this many ms hav
 Interpreter::Interpreter(Engine& engine) : engine_(engine) {}
 
 Text Interpreter::Parameter(size_t n) const {
-    return engine_.script.Parameter(identifier_, n);
+    if (current_ >= resolved_.size()) return engine_.script.ParameterOf(current_, n);
+    const size_t block = resolved_[current_].parameter_block;
+    const IndexedLines& parameters = engine_.script.Parameters();
+    if (block == IndexedLines::npos || n >= parameters.Count() - block) return Text();
+    return parameters.At(block + n);
+}
+
+void Interpreter::ResolveStatements() {
+    const StatementTable& table = engine_.script;
+    resolved_.clear();
+    resolved_.reserve(table.StatementCount());
+    for (size_t index = 0; index < table.StatementCount(); ++index) {
+        const Text& identifier = table.Identifier(index);
+        const Text& command = table.Command(index);
+        resolved_.push_back({identifier.empty() ? IndexedLines::npos : table.Parameters().IndexOf(identifier),
+                             table.IsPluginCommand(command), FindHandler(command)});
+    }
+}
+
+// The date and time texts are formatted again only when the tick count has moved.
+// Each is assigned only when the variable does not already hold it, which leaves the
+// store exactly as an unconditional assignment would.
+void Interpreter::RefreshClock(uint64_t now, bool store_changed) {
+    SystemInfo& system = engine_.platform.system;
+    if (!clock_valid_ || now != clock_tick_) {
+        date_ = system.CurrentDate();
+        time_ = system.CurrentTime();
+        clock_tick_ = now;
+        clock_valid_ = true;
+    } else if (!store_changed) {
+        return;
+    }
+    TVariableManager& vars = engine_.variables;
+    if (vars.Lookup(u"DATE") != date_) vars.AssignOrCreate(u"DATE", date_, u"Initialization");
+    if (vars.Lookup(u"TIME") != time_) vars.AssignOrCreate(u"TIME", time_, u"Initialization");
 }
 
 Text Interpreter::Expanded(size_t n) const {
@@ -73,6 +107,7 @@ void Interpreter::Prepare(TextView package_path) {
     log.Write(u"    </BootStrap>");
 
     control_flow_.BuildLabelTable(engine_.script);
+    ResolveStatements();
 
     log.Write(u"    <quib>");
     InitializeVariables(engine_);
@@ -96,11 +131,7 @@ bool Interpreter::FetchNext() {
     const size_t count = table.StatementCount();
     while (pointer_ < count) {
         current_ = pointer_++;
-        if (table.IsVisible(current_)) {
-            command_ = table.Command(current_);
-            identifier_ = table.Identifier(current_);
-            return true;
-        }
+        if (table.IsVisible(current_)) return true;
     }
     return false;
 }
@@ -114,23 +145,29 @@ void Interpreter::Cycle() {
             platform.ui.PumpPendingMessages();
             last_pump_ = now;
         }
-        RefreshSettings();
-        vars.AssignOrCreate(u"DATE", platform.system.CurrentDate(), u"Initialization");
-        vars.AssignOrCreate(u"TIME", platform.system.CurrentTime(), u"Initialization");
+        const bool store_changed = !refreshed_ || vars.Changes() != refreshed_changes_;
+        if (store_changed) RefreshSettings();
+        RefreshClock(now, store_changed);
 
         control_flow_.BeforeFetch(*this);
         if (!FetchNext()) break;
-        vars.Assign(u"ABORT", FromBool(IsTrue(vars.ValueOf(u"QUIB_IsCancelled"))), u"Cancel State");
+        if (store_changed) {
+            const Text abort = FromBool(IsTrue(vars.ValueOf(u"QUIB_IsCancelled")));
+            if (vars.Lookup(u"ABORT") != abort) vars.Assign(u"ABORT", abort, u"Cancel State");
+        }
+        refreshed_changes_ = vars.Changes();
+        refreshed_ = true;
         Execute();
     }
 }
 
 void Interpreter::Execute() {
-    if (engine_.script.IsPluginCommand(command_)) {
+    const ResolvedStatement& statement = resolved_[current_];
+    if (statement.plugin) {
         RunPluginStatement(*this);
         return;
     }
-    if (CommandHandler handler = FindHandler(command_)) handler(*this);
+    if (statement.handler) statement.handler(*this);
 }
 
 void Interpreter::EndSequence() {

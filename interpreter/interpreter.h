@@ -6,6 +6,7 @@
 #include <functional>
 #include <stdexcept>
 #include <thread>
+#include <vector>
 
 #include "interpreter/control_flow.h"
 #include "script/text.h"
@@ -38,7 +39,7 @@ public:
     Platform& platform() { return engine_.platform; }
 
     size_t CurrentIndex() const { return current_; }
-    const Text& CurrentCommand() const { return command_; }
+    const Text& CurrentCommand() const { return engine_.script.Command(current_); }
     // Raw parameter n of the current statement (n = 0 is its identifier).
     Text Parameter(size_t n) const;
     // Parameter n after variable substitution.
@@ -69,16 +70,34 @@ private:
     void EndSequence();
     void ExitScript();
     void ReportRuntimeError(TextView message);
+    void ResolveStatements();
+    void RefreshClock(uint64_t now, bool store_changed);
 
     Engine& engine_;
     size_t pointer_ = 0;
     size_t current_ = 0;
-    Text command_;
-    Text identifier_;
     bool ended_ = false;
     uint64_t last_pump_ = 0;
     bool exit_script_done_ = false;
     ControlFlow control_flow_;
+
+    // Per statement, resolved once before the cycle from the read-only table: where
+    // its parameter block starts, whether a plug-in runs it, and its handler.
+    struct ResolvedStatement {
+        size_t parameter_block;
+        bool plugin;
+        void (*handler)(Interpreter&);
+    };
+    std::vector<ResolvedStatement> resolved_;
+    // DATE and TIME as last formatted, and the tick count when that was done.
+    Text date_;
+    Text time_;
+    uint64_t clock_tick_ = 0;
+    bool clock_valid_ = false;
+    // The store's change count after the last refresh of the settings, DATE, TIME and
+    // ABORT; while it stays the same, refreshing again would change nothing.
+    uint64_t refreshed_changes_ = 0;
+    bool refreshed_ = false;
 };
 
 }  // namespace zev

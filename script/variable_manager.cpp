@@ -74,6 +74,7 @@ void TStringHashTable::Grow() {
 void TStringHashTable::Set(TextView name, TextView value) {
     if (name.empty()) return;
     ThrowIfIterating();
+    changes_.fetch_add(1, std::memory_order_release);
     if (count_ >= growth_limit_) Grow();
     const uint32_t hash = Hash(name);
     if (Entry* existing = FindEntry(name, hash)) {
@@ -94,6 +95,7 @@ const Text* TStringHashTable::Find(TextView name) const {
 bool TStringHashTable::Remove(TextView name) {
     ThrowIfIterating();
     if (name.empty() || buckets_.empty()) return false;
+    changes_.fetch_add(1, std::memory_order_release);
     const uint32_t hash = Hash(name);
     for (Entry** link = &buckets_[hash % buckets_.size()]; *link != nullptr; link = &(*link)->next) {
         Entry* entry = *link;
@@ -207,7 +209,9 @@ void TVariableManager::ImportCommaText(TextView text) {
 }
 
 Text TVariableManager::ValueOf(TextView name) const {
-    return Lookup(name).value_or(Text());
+    ReadLock guard(lock_, lock_reads_);
+    const Text* value = table_->Find(name);
+    return value == nullptr ? Text() : *value;
 }
 
 bool TVariableManager::IsCommandLineName(TextView name) const {

@@ -2,6 +2,7 @@
 // and worker threads, with names compared without regard to letter case.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -34,6 +35,8 @@ public:
     bool Remove(TextView name);
     size_t Count() const { return count_; }
     size_t BucketCount() const { return buckets_.size(); }
+    // Number of Set and Remove calls so far; readable without the owner's lock.
+    uint64_t Changes() const { return changes_.load(std::memory_order_acquire); }
 
     // Calls visit(name, value) for every entry in enumeration order. Modifying the table
     // from inside the visit raises CollectionError.
@@ -76,6 +79,7 @@ private:
     size_t count_ = 0;
     size_t growth_limit_ = 0;
     mutable int iterating_ = 0;
+    std::atomic<uint64_t> changes_{0};
 };
 
 // Who is assigning, for the command-line lock. Only the exact label
@@ -132,6 +136,11 @@ public:
     std::recursive_mutex& Lock() const { return lock_; }
 
     size_t BucketCount() const;
+
+    // Grows with every write and removal. Two equal readings mean that no variable
+    // changed in between, so a reader may keep what it derived from the store.
+    // Read without the lock.
+    uint64_t Changes() const { return table_->Changes(); }
 
 private:
     bool IsCommandLineName(TextView name) const;

@@ -16,11 +16,9 @@ namespace {
 void StoreResult(Interpreter& interpreter, TextView name, TextView value, TextView origin) {
     if (name.empty()) return;
     TVariableManager& variables = interpreter.variables();
-    {
-        std::lock_guard lock(variables.Lock());
-        if (!variables.Exists(name)) variables.SetItem(ToUpper(name), u"");
-    }
-    interpreter.AssignResult(name, value, origin);
+    std::lock_guard lock(variables.Lock());
+    if (!variables.Exists(name)) variables.SetItem(ToUpper(name), u"");
+    variables.Assign(name, value, origin);
 }
 
 void EvaluateExpressionCommand(Interpreter& interpreter) {

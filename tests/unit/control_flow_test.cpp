@@ -454,6 +454,27 @@ TEST(ControlFlowErrors, ElseWithoutIfEndsTheRunWithARuntimeError) {
               u"<RuntimeError>test(2): No matching \"End\" found for the If block</RuntimeError>");
 }
 
+// The cycle re-derives ABORT, DATE and TIME before each statement; a statement that
+// changes their sources (or them) is seen by the next one.
+TEST(StatementCycle, RefreshesDerivedVariablesAfterAStatementChangesThem) {
+    // Operation 11 keeps the code of the first character: T 84, F 70, 1 49.
+    TracedScript traced;
+    traced.Add(u"Mathematics", {u"$ABORT$", u"", u"11", u"A1"})
+        .Add(u"Mathematics", {u"-1", u"0", u"0", u"QUIB_IsCancelled"})
+        .Add(u"Mathematics", {u"$ABORT$", u"", u"11", u"A2"})
+        .Add(u"Mathematics", {u"5", u"0", u"0", u"DATE"})
+        .Add(u"Mathematics", {u"$DATE$", u"", u"11", u"D"})
+        .Add(u"Mathematics", {u"0", u"0", u"0", u"QUIB_IsCancelled"})
+        .Add(u"Mathematics", {u"$ABORT$", u"", u"11", u"A3"});
+    traced.Run();
+    struct Case {
+        const char16_t* name;
+        const char16_t* value;
+    };
+    const Case cases[] = {{u"A1", u"70"}, {u"A2", u"84"}, {u"D", u"49"}, {u"A3", u"70"}};
+    for (const auto& c : cases) EXPECT_EQ(traced.run.variables.ValueOf(c.name), c.value) << ToUtf8(c.name);
+}
+
 // Partner searches over a table built in memory.
 TEST(PartnerSearch, PassesOverInnerLoopsAndInvisibleStatements) {
     StatementTableBuilder builder;
