@@ -25,6 +25,7 @@ CommandHandler FindHandler(TextView command);
 std::span<const CommandRow> ControlFlowCommands();
 std::span<const CommandRow> VariableCommands();
 std::span<const CommandRow> ArchiveCommands();
+std::span<const CommandRow> ProgramCommands();
 std::span<const CommandRow> StringCommands();
 std::span<const CommandRow> PathCommands();
 std::span<const CommandRow> ExpressionCommands();

@@ -198,3 +198,37 @@ TEST(PluginProtocol, AbsurdResultLengthIsAFailureNotAnAllocation) {
 
 }  // namespace
 }  // namespace zev
+
+namespace zev {
+namespace {
+
+TEST(Termination, ExitCodeEndsTheScriptAndReachesTheProcess) {
+    struct Case { const char16_t* code; int exit; bool reported; };
+    const Case cases[] = {{u"7", 7, false}, {u"$CODE$", 42, false}, {u"seven", 0, true}};
+    for (const auto& c : cases) {
+        testing::EngineRun run;
+        StatementTableBuilder script;
+        script.Add(u"Terminate with Exit Code", {c.code});
+        script.Add(u"Terminate with Exit Code", {u"99"});
+        run.SetScript(script);
+        run.SetArguments(u"/l=C:\\Temp\\setup.log CODE=42");
+        EXPECT_EQ(run.Run(), c.exit) << ToUtf8(c.code);
+        EXPECT_EQ(run.fake.ui.messages.size(), c.reported ? 1u : 0u);
+        const auto log = run.Log();
+        // A normal end: the end sequence ran.
+        if (!c.reported) EXPECT_NE(std::find(log.begin(), log.end(), u"    </quib>"), log.end());
+    }
+}
+
+TEST(Termination, TerminateInstallKeepsTheExitCode) {
+    testing::EngineRun run;
+    StatementTableBuilder script;
+    script.Add(u"Terminate Install");
+    script.Add(u"Terminate with Exit Code", {u"5"});
+    run.SetScript(script);
+    run.SetArguments(u"/s");
+    EXPECT_EQ(run.Run(), 0);
+}
+
+}  // namespace
+}  // namespace zev
