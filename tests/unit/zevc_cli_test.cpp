@@ -22,7 +22,7 @@ const std::string kSource =
     "@title \"Hello\"\n"
     "Set Variable \"A\" \"1\"\n"
     "[disabled] Display Dialog \"welcome\"\n"
-    "End\n";
+    "Terminate Install\n";
 
 std::string Read(const fs::path& path) {
     std::ifstream file(path, std::ios::binary);
@@ -196,6 +196,35 @@ TEST_F(ZevcCli, BuildWritesStubWithScriptArchiveAndLibrary) {
     CloseListArchive(listing);
     std::sort(names.begin(), names.end());
     EXPECT_EQ(names, (std::vector<Text>{u"quorvane.png", u"welcome.dfm"}));
+}
+
+TEST_F(ZevcCli, CheckListsEveryProblemWithItsLine) {
+    const std::string unbalanced = kSource +
+                                   "While \"A\" \"0\" \"1\" \"FALSE\"\n"  // line 7: never closed
+                                   "End\n"                                  // line 8: closes nothing
+                                   "GoTo Label \"nowhere\"\n";            // line 9
+    Write(folder_ / "bad.zev", unbalanced);
+    Outcome run = Zevc({"check", P("bad.zev")});
+    EXPECT_EQ(run.exit_code, 1);
+    EXPECT_NE(run.err.find(P("bad.zev") + ":8: "), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find(P("bad.zev") + ":9: "), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("zevc: the engine would refuse this script (exit code 314): "), std::string::npos);
+
+    Write(folder_ / "good.zev", kSource);
+    Outcome good = Zevc({"check", P("good.zev")});
+    EXPECT_EQ(good.exit_code, 0) << good.err;
+    EXPECT_EQ(good.err, "");
+}
+
+TEST_F(ZevcCli, BuildRefusesAScriptTheEngineWouldRefuse) {
+    Write(folder_ / "bad.zev", kSource + "Else\n");
+    Write(folder_ / "stub.exe", test::MakePeImage({{0, 0}}));
+    Write(folder_ / "zev.lib", "x");
+    Outcome run = Zevc({"build", P("bad.zev"), "-o", P("out"), "--stub", P("stub.exe"), "--archive-library",
+                        P("zev.lib")});
+    EXPECT_EQ(run.exit_code, 1);
+    EXPECT_TRUE(run.err.starts_with(P("bad.zev") + ":7: ")) << run.err;
+    EXPECT_FALSE(fs::exists(folder_ / "out"));
 }
 
 TEST_F(ZevcCli, BuildWithoutSupportFilesWritesAnEmptyArchive) {

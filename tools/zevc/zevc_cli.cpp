@@ -7,6 +7,7 @@
 
 #include "script/pe_image.h"
 #include "script/script_writer.h"
+#include "tools/zevc/script_checker.h"
 #include "tools/zevc/script_compiler.h"
 #include "tools/zevc/script_decompiler.h"
 #include "tools/zevc/setup_builder.h"
@@ -20,13 +21,15 @@ namespace {
 
 constexpr const char* kUsage =
     "usage: zevc compile SOURCE -o SCRIPT\n"
+    "       zevc check SOURCE\n"
     "       zevc decompile SCRIPT|SETUP.EXE [-o SOURCE]\n"
     "       zevc build SOURCE -o FOLDER [--stub PATH] [--archive-library PATH]\n"
     "\n"
     "  compile    writes the compiled script of a product script source\n"
+    "  check      runs the engine's script check and lists every problem with its line\n"
     "  decompile  prints the source of a compiled script, or of the script appended\n"
     "             to a setup executable\n"
-    "  build      writes FOLDER/setup.exe (engine stub + script), FOLDER/setup.res (the\n"
+    "  build      checks the script, then writes FOLDER/setup.exe (engine stub + script), FOLDER/setup.res (the\n"
     "             support files) and FOLDER/zev.lib; the stub is --stub, else $ZEV_STUB,\n"
     "             else ../../win32/bin/zevstub.exe beside zevc; the archive library is\n"
     "             --archive-library, else $ZEV_ARCHIVE_LIBRARY, else zev.lib there\n";
@@ -125,6 +128,30 @@ int Compile(const Arguments& arguments, std::ostream& err) {
     return 0;
 }
 
+// Prints every violation of the engine's script check; true when there is none.
+bool PassesCheck(const std::string& source, const std::string& script, std::ostream& err) {
+    const std::vector<std::string> violations = CheckCompiledScript(script, source);
+    for (const std::string& violation : violations) err << violation << "\n";
+    if (!violations.empty())
+        err << "zevc: the engine would refuse this script (exit code 314): " << violations.size()
+            << (violations.size() == 1 ? " problem\n" : " problems\n");
+    return violations.empty();
+}
+
+int Check(const Arguments& arguments, std::ostream& err) {
+    if (arguments.inputs.size() != 1 || arguments.output) throw CommandError("check needs one SOURCE");
+    const std::string& source = arguments.inputs[0];
+    const std::string bytes = ReadFileBytes(PathOf(source));
+    std::string script;
+    try {
+        script = CompileToBytes(bytes, SourcePathText(source));
+    } catch (const SourceError& error) {
+        err << FormatSourceError(source, bytes, error);
+        return 1;
+    }
+    return PassesCheck(source, script, err) ? 0 : 1;
+}
+
 int Decompile(const Arguments& arguments, std::ostream& out, std::ostream& err) {
     if (arguments.inputs.size() != 1) throw CommandError("decompile needs one SCRIPT");
     const fs::path path = PathOf(arguments.inputs[0]);
@@ -175,6 +202,7 @@ int Build(const Arguments& arguments, const fs::path& program, std::ostream& err
         err << FormatSourceError(source, bytes, error);
         return 1;
     }
+    if (!PassesCheck(source, script, err)) return 1;
     BuildRequest request;
     request.source_file = PathOf(source);
     request.output_folder = PathOf(*arguments.output);
@@ -235,6 +263,7 @@ int RunZevc(const std::vector<std::string>& arguments, const fs::path& program, 
         }
         if (parsed.command == "compile") return Compile(parsed, err);
         if (parsed.command == "decompile") return Decompile(parsed, out, err);
+        if (parsed.command == "check") return Check(parsed, err);
         if (parsed.command == "build") return Build(parsed, program, err);
         throw CommandError("unknown command \"" + parsed.command + "\"\n" + kUsage);
     } catch (const CommandError& error) {
