@@ -11,7 +11,7 @@ using Table = std::unordered_map<std::u16string_view, CommandHandler>;
 Table BuildTable() {
     Table table;
     for (auto family : {ControlFlowCommands(), VariableCommands(), StringCommands(), PathCommands(),
-                        ExpressionCommands(), ArchiveCommands(), ProgramCommands()})
+                        ExpressionCommands(), ArchiveCommands(), ProgramCommands(), FileCommands()})
         for (const auto& row : family) table.emplace(row.name, row.handler);
     return table;
 }

@@ -29,5 +29,6 @@ std::span<const CommandRow> ProgramCommands();
 std::span<const CommandRow> StringCommands();
 std::span<const CommandRow> PathCommands();
 std::span<const CommandRow> ExpressionCommands();
+std::span<const CommandRow> FileCommands();
 
 }  // namespace zev

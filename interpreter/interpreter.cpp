@@ -6,6 +6,7 @@
 #include "interpreter/plugin_statement.h"
 #include "interpreter/predefined_variables.h"
 #include "interpreter/script_check.h"
+#include "interpreter/text_file.h"
 
 namespace zev {
 
@@ -180,8 +181,9 @@ void Interpreter::EndSequence() {
 void Interpreter::ExitScript() {
     if (exit_script_done_) return;
     exit_script_done_ = true;
-    // The single-instance marker, open text files, the tray icon and the dialogs are
-    // released here as those features arrive.
+    CloseOpenTextFile();
+    // The single-instance marker, the tray icon and the dialogs are released here as
+    // those features arrive.
 }
 
 void Interpreter::ReportRuntimeError(TextView message) {

@@ -57,6 +57,34 @@ public:
     // Creates a new empty file with a unique name in folder, the name beginning with
     // prefix; its full path, or nothing when no file could be created.
     virtual std::optional<Text> CreateTemporaryFile(TextView folder, TextView prefix) = 0;
+
+    // ---- Reading files in place: ranges, searches, volumes, profiles ----
+    // Up to length bytes from offset (fewer at the end of the file); nothing when the
+    // file cannot be read.
+    virtual std::optional<std::string> ReadFileRange(TextView path, uint64_t offset, size_t length) {
+        return std::nullopt;
+    }
+    struct FoundEntry {
+        Text name;  // without folder
+        bool is_folder = false;
+        bool is_link = false;  // a junction or symbolic link, not followed by searches
+    };
+    // The entries that a directory search for a wildcard pattern (folder + "\" + name
+    // pattern with "*" and "?") returns, in the order the system returns them, "." and
+    // ".." left out; empty when nothing matches or the folder cannot be searched.
+    virtual std::vector<FoundEntry> FindEntries(TextView pattern) { return {}; }
+    struct VolumeSpace {
+        int64_t free_to_caller = 0;  // bytes the current user may still use
+        int64_t total = 0;           // size of the volume in bytes
+    };
+    // The figures of the volume that holds path (any folder on it); nothing when the
+    // system cannot tell.
+    virtual std::optional<VolumeSpace> QueryVolumeSpace(TextView path) { return std::nullopt; }
+    // The value of key in section of an INI file as the system's profile reader returns
+    // it, the empty text when there is none; at most buffer_characters - 1 characters.
+    virtual Text ReadProfileString(TextView file, TextView section, TextView key, size_t buffer_characters) {
+        return Text();
+    }
 };
 
 enum class RegistryRoot { ClassesRoot, CurrentUser, LocalMachine, Users };

@@ -45,6 +45,16 @@ public:
     std::optional<Text> DirectoryEntryName(TextView path) override;
     // Names the file prefix + hexadecimal number + ".tmp", skipping names in use.
     std::optional<Text> CreateTemporaryFile(TextView folder, TextView prefix) override;
+    std::optional<std::string> ReadFileRange(TextView path, uint64_t offset, size_t length) override;
+    // Folders and files of the pattern's folder whose names match, sorted by name as an
+    // NTFS volume returns them; names in lower case. "*.*" matches every name.
+    std::vector<FoundEntry> FindEntries(TextView pattern) override;
+    // The figures of volume_space for every path; nothing while it is unset.
+    std::optional<VolumeSpace> QueryVolumeSpace(TextView path) override;
+    // Reads the file as UTF-8 lines: "[section]" headers and "key=value" lines, names
+    // compared without regard to case, blanks around names and values and one pair of
+    // enclosing quotes removed.
+    Text ReadProfileString(TextView file, TextView section, TextView key, size_t buffer_characters) override;
 
     // Test set-up and inspection.
     void AddFile(TextView path, std::string bytes);
@@ -53,6 +63,8 @@ public:
     void SetShortPath(TextView path, TextView short_form);
     void SetEntryName(TextView path, TextView name);
     bool temporary_files_fail = false;
+    std::optional<VolumeSpace> volume_space;
+    std::vector<Text> volume_queries;  // every path QueryVolumeSpace was asked about
 
 private:
     static Text Key(TextView path);

@@ -28,6 +28,10 @@ public:
     std::optional<Text> ShortPathName(TextView path) override;
     std::optional<Text> DirectoryEntryName(TextView path) override;
     std::optional<Text> CreateTemporaryFile(TextView folder, TextView prefix) override;
+    std::optional<std::string> ReadFileRange(TextView path, uint64_t offset, size_t length) override;
+    std::vector<FoundEntry> FindEntries(TextView pattern) override;
+    std::optional<VolumeSpace> QueryVolumeSpace(TextView path) override;
+    Text ReadProfileString(TextView file, TextView section, TextView key, size_t buffer_characters) override;
 };
 
 class Win32Registry final : public Registry {
