@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "interpreter/interpreter.h"
+#include "interpreter/path_functions.h"
 #include "script/substitution.h"
 
 namespace zev {
@@ -14,11 +15,6 @@ namespace {
 // Longest result a plug-in may return, in characters; a larger size answer is treated
 // as a failure instead of an allocation the process cannot survive.
 constexpr int32_t kMaxPluginResult = 64 * 1024 * 1024;
-
-Text FileNamePart(TextView path) {
-    const size_t slash = path.find_last_of(u"\\/");
-    return Text(slash == TextView::npos ? path : path.substr(slash + 1));
-}
 
 Text LocatePluginLibrary(Interpreter& interpreter) {
     Engine& engine = interpreter.engine();

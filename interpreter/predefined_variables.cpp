@@ -1,21 +1,8 @@
 #include "interpreter/predefined_variables.h"
 
+#include "interpreter/path_functions.h"
+
 namespace zev {
-
-namespace {
-
-// Folder part with a trailing backslash, and file part, of a Windows path.
-Text FolderOf(TextView path) {
-    const size_t slash = path.find_last_of(u"\\/");
-    return slash == TextView::npos ? Text() : Text(path.substr(0, slash + 1));
-}
-
-Text FileNameOf(TextView path) {
-    const size_t slash = path.find_last_of(u"\\/");
-    return Text(slash == TextView::npos ? path : path.substr(slash + 1));
-}
-
-}  // namespace
 
 void InitializeWorkerVariables(Engine& engine) {
     TVariableManager& vars = engine.variables;
@@ -110,10 +97,10 @@ void InitializeVariables(Engine& engine) {
     set(u"LOGGED", command_line.log_path);
     set(u"CMDLINE", command_line.tail);
     set(u"REBOOTNOW", u"OK");
-    const Text sfx_path = command_line.self_extractor_path.empty() ? Text() : FolderOf(command_line.self_extractor_path);
+    const Text sfx_path = command_line.self_extractor_path.empty() ? Text() : FolderPart(command_line.self_extractor_path);
     set(u"SFXPATH", sfx_path);
-    set(u"SFXFILE", FileNameOf(command_line.self_extractor_path));
-    const Text gpo_path = command_line.group_policy_path.empty() ? Text() : FolderOf(command_line.group_policy_path);
+    set(u"SFXFILE", FileNamePart(command_line.self_extractor_path));
+    const Text gpo_path = command_line.group_policy_path.empty() ? Text() : FolderPart(command_line.group_policy_path);
     set(u"GPOPATH", gpo_path);
     set(u"SETUPPATH", !gpo_path.empty() ? u"$GPOPATH$" : !sfx_path.empty() ? u"$SFXPATH$" : u"$EXEDIR$");
     set(u"COMPLETE", u"TRUE");

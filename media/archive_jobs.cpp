@@ -5,6 +5,7 @@
 #include <thread>
 
 #include "interpreter/interpreter.h"
+#include "interpreter/path_functions.h"
 
 namespace zev {
 
@@ -19,11 +20,6 @@ struct JobState {
     bool success = false;
     Text error;
 };
-
-Text FileNameOf(TextView path) {
-    const size_t slash = path.find_last_of(u"\\/");
-    return Text(slash == TextView::npos ? path : path.substr(slash + 1));
-}
 
 Text TickText(Engine& engine) {
     return FromInt(static_cast<int64_t>(engine.platform.system.TickCount() & 0xFFFFFFFFu));
@@ -46,7 +42,7 @@ ArchiveJobResult RunArchiveJob(Interpreter& interpreter, ArchiveJobKind kind, Ar
     ArchiveProgress progress = [&engine, state, file_names_in_progress](TextView name, uint64_t done,
                                                                          uint64_t total) {
         const int percent = ProgressPercent(done, total);
-        const Text text = (file_names_in_progress ? FileNameOf(name) + u", " : Text()) + FromInt(percent) +
+        const Text text = (file_names_in_progress ? FileNamePart(name) + u", " : Text()) + FromInt(percent) +
                           u"% complete";
         TVariableManager& variables = engine.variables;
         {

@@ -3,6 +3,7 @@
 #include <exception>
 
 #include "interpreter/interpreter.h"
+#include "interpreter/path_functions.h"
 #include "media/archive_routines.h"
 #include "script/pe_image.h"
 #include "startup/engine.h"
@@ -20,20 +21,8 @@ struct EarlyExit {
 };
 
 Text FileNameWithoutExtension(TextView path) {
-    const size_t slash = path.find_last_of(u"\\/");
-    TextView name = slash == TextView::npos ? path : path.substr(slash + 1);
-    const size_t dot = name.find_last_of(u'.');
-    return Text(dot == TextView::npos ? name : name.substr(0, dot));
-}
-
-Text FolderOf(TextView path) {
-    const size_t slash = path.find_last_of(u"\\/");
-    return slash == TextView::npos ? Text() : Text(path.substr(0, slash + 1));
-}
-
-Text FileNameOf(TextView path) {
-    const size_t slash = path.find_last_of(u"\\/");
-    return Text(slash == TextView::npos ? path : path.substr(slash + 1));
+    const Text name = FileNamePart(path);
+    return name.substr(0, name.size() - FileExtensionPart(name).size());
 }
 
 class SetupRun {
@@ -70,7 +59,7 @@ void SetupRun::WriteCompatibilityMarks() {
         const OsVersion version = platform.system.Version();
         const Text exe = platform.system.ExecutablePath();
         if (version.major > 6 || (version.major == 6 && version.minor >= 1)) {
-            platform.registry.WriteString(RegistryRoot::ClassesRoot, u"Applications\\" + FileNameOf(exe),
+            platform.registry.WriteString(RegistryRoot::ClassesRoot, u"Applications\\" + FileNamePart(exe),
                                           u"IsHostApp", u"");
         } else if (version.major == 6 && version.minor == 0) {
             platform.registry.WriteDword(
@@ -87,7 +76,7 @@ void SetupRun::ComputeFolders() {
     Platform& platform = engine_.platform;
     EngineFolders& folders = engine_.folders;
     folders.executable_path = platform.system.ExecutablePath();
-    folders.executable_folder = WithTrailingBackslash(FolderOf(folders.executable_path));
+    folders.executable_folder = WithTrailingBackslash(FolderPart(folders.executable_path));
     folders.setup_name = FileNameWithoutExtension(folders.executable_path);
     folders.temporary_folder = WithTrailingBackslash(platform.system.TemporaryFolder());
     platform.files.CreateFolderTree(folders.temporary_folder);

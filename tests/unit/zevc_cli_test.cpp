@@ -217,7 +217,7 @@ TEST_F(ZevcCli, CheckListsEveryProblemWithItsLine) {
 }
 
 TEST_F(ZevcCli, BuildRefusesAScriptTheEngineWouldRefuse) {
-    Write(folder_ / "bad.zev", kSource + "Else\n");
+    Write(folder_ / "bad.zev", kSource + "Repeat\n");  // never closed
     Write(folder_ / "stub.exe", test::MakePeImage({{0, 0}}));
     Write(folder_ / "zev.lib", "x");
     Outcome run = Zevc({"build", P("bad.zev"), "-o", P("out"), "--stub", P("stub.exe"), "--archive-library",
