@@ -12,16 +12,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string ReadText(const fs::path& path) {
-    std::ifstream file(path, std::ios::binary);
-    return std::string((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
-}
-
-void WriteText(const fs::path& path, const std::string& text) {
-    fs::create_directories(path.parent_path());
-    std::ofstream(path, std::ios::binary) << text;
-}
-
 const char kProductHeader[] =
     "@product-code {6A0E2C51-3B7D-4E19-8C2F-0D5A9B1E4F70}\n"
     "@revision-code {1F3C5E7A-9B2D-4C6E-8A0F-2B4D6F8A0C1E}\n"
@@ -75,7 +65,7 @@ TEST(EngineStartup, StartFailuresEndWithTheirExitCodes) {
         const std::string name = c.name;
         if (name == "no script") fs::copy_file(Win32Binary("zevstub.exe"), setup, fs::copy_options::overwrite_existing);
         if (name == "no resource archive") fs::remove(setup.parent_path() / "setup.res");
-        if (name == "damaged resource archive") WriteText(setup.parent_path() / "setup.res", "7z\xBC\xAF\x27\x1C garbage");
+        if (name == "damaged resource archive") WriteFileBytes(setup.parent_path() / "setup.res", "7z\xBC\xAF\x27\x1C garbage");
         const WineRunResult run = Wine().Run(setup, {"/s"});
         ASSERT_TRUE(run.Finished()) << run.description;
         EXPECT_EQ(run.exit_code, c.exit_code);
@@ -99,7 +89,7 @@ TEST(EngineStartup, StubIsA32BitImageImportingOnlySystemLibrariesAndTheArchiveLi
 TEST(EngineStartup, PluginReceivesVariablesAndItsResultLandsInTheStore) {
     const fs::path dump_host = Wine().NewSetupFolder("PluginDump") / "vars.txt";
     const std::string dump = Wine().WindowsPath(dump_host);
-    const std::string plugin = ReadText(Win32Binary("testplugin.dll"));
+    const std::string plugin = ReadFileBytes(Win32Binary("testplugin.dll"));
     const fs::path setup = BuildSetup(
         "@plugin \"Test Plug-In\"\n"
         "@support \"testplugin.dll\"\n"
@@ -110,7 +100,7 @@ TEST(EngineStartup, PluginReceivesVariablesAndItsResultLandsInTheStore) {
     ASSERT_TRUE(run.Finished()) << run.description;
     EXPECT_EQ(run.exit_code, 0u);
     // The second call sees what the first one returned, stored in the engine's variables.
-    const std::string variables = ReadText(dump_host);
+    const std::string variables = ReadFileBytes(dump_host);
     EXPECT_NE(variables.find("PLUGIN_PARAMETERS,\"\"\"hello world\"\",second\""), std::string::npos) << variables;
     EXPECT_NE(variables.find("PLUGIN_TITLE,\"Spine Test\""), std::string::npos) << variables;
     EXPECT_NE(variables.find("PRESET,\"from command line\""), std::string::npos) << variables;
@@ -119,7 +109,7 @@ TEST(EngineStartup, PluginReceivesVariablesAndItsResultLandsInTheStore) {
 
 TEST(EngineStartup, RuntimeErrorInSilentRunIsLoggedAndCleanedUp) {
     Wine().ClearUserTempFolder();
-    const std::string plugin = ReadText(Win32Binary("testplugin.dll"));
+    const std::string plugin = ReadFileBytes(Win32Binary("testplugin.dll"));
     const fs::path setup = BuildSetup(
         "@plugin \"Test Plug-In\"\n"
         "@support \"testplugin.dll\"\n"
@@ -142,26 +132,26 @@ TEST(EngineStartup, OutOfProcessExtractUnpacksAnArchiveAndReportsBack) {
     const fs::path stub = folder / "setup.exe";
     fs::copy_file(Win32Binary("zevstub.exe"), stub);
     fs::copy_file(Win32Binary("zev.lib"), folder / "zev.lib");
-    WriteText(folder / "content" / "sub" / "a.txt", "alpha");
-    WriteText(folder / "content" / "b.txt", "beta");
+    WriteFileBytes(folder / "content" / "sub" / "a.txt", "alpha");
+    WriteFileBytes(folder / "content" / "b.txt", "beta");
     HostCommand pack{"7zz", {"a", "-bd", (folder / "data.7z").string(), "sub", "b.txt"}, folder / "content"};
     const HostResult packed = RunHostCommand(pack);
     ASSERT_EQ(packed.exit_status, 0) << packed.standard_output;
 
     const fs::path control = folder / "job";
-    WriteText(control, Wine().WindowsPath(folder / "data.7z") + "\r\n\r\n" + Wine().WindowsPath(folder / "out") +
+    WriteFileBytes(control, Wine().WindowsPath(folder / "data.7z") + "\r\n\r\n" + Wine().WindowsPath(folder / "out") +
                            "\\\r\nTRUE\r\nTRUE\r\n");
     WineRunResult run = Wine().Run(stub, {"OutOfProcessExtract", Wine().WindowsPath(control)});
     ASSERT_TRUE(run.Finished()) << run.description;
     EXPECT_EQ(run.exit_code, 0u);
-    EXPECT_EQ(ReadText(folder / "out" / "sub" / "a.txt"), "alpha");
-    EXPECT_EQ(ReadText(folder / "out" / "b.txt"), "beta");
-    EXPECT_EQ(ReadText(control), "\r\n");
+    EXPECT_EQ(ReadFileBytes(folder / "out" / "sub" / "a.txt"), "alpha");
+    EXPECT_EQ(ReadFileBytes(folder / "out" / "b.txt"), "beta");
+    EXPECT_EQ(ReadFileBytes(control), "\r\n");
 
     run = Wine().Run(stub, {"OutOfProcessExtract", Wine().WindowsPath(folder / "no-such-job")});
     ASSERT_TRUE(run.Finished()) << run.description;
     EXPECT_EQ(run.exit_code, 1u);
-    WriteText(control, "C:\\missing.7z\r\n\r\nC:\\out\\\r\nTRUE\r\nTRUE\r\n");
+    WriteFileBytes(control, "C:\\missing.7z\r\n\r\nC:\\out\\\r\nTRUE\r\nTRUE\r\n");
     run = Wine().Run(stub, {"OutOfProcessExtract", Wine().WindowsPath(control)});
     ASSERT_TRUE(run.Finished()) << run.description;
     EXPECT_EQ(run.exit_code, 2u);

@@ -15,11 +15,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string ReadText(const fs::path& path) {
-    std::ifstream file(path, std::ios::binary);
-    return std::string((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
-}
-
 const char kHeader[] =
     "@product-code {0C7E3A19-52D4-4B8E-A6F1-3D9B2E5C8A70}\n"
     "@revision-code {5E1A7C93-0B4D-4F26-9E8A-1C3B5D7F9A02}\n"
@@ -93,7 +88,7 @@ std::map<std::string, std::string> ParsePairs(const std::string& utf8) {
 TEST(ScriptLanguage, LoopsJumpsConditionsAndStringCommandsGiveTheExpectedValues) {
     const fs::path folder = Wine().NewSetupFolder();
     ZevcBuildOptions options;
-    options.side_files = {{"testplugin.dll", ReadText(Win32Binary("testplugin.dll"))}};
+    options.side_files = {{"testplugin.dll", ReadFileBytes(Win32Binary("testplugin.dll"))}};
     // Plug-ins receive their parameter text as written; the dump path goes in literally.
     const fs::path dump = folder / "variables.txt";
     const std::string dump_statement = "Dump \"dump," + Wine().WindowsPath(dump) + "\" \"testplugin.dll\"\n";
@@ -102,7 +97,7 @@ TEST(ScriptLanguage, LoopsJumpsConditionsAndStringCommandsGiveTheExpectedValues)
     const WineRunResult run = Wine().Run(folder / "setup.exe", {"/s"});
     ASSERT_TRUE(run.Finished()) << run.description;
     ASSERT_EQ(run.exit_code, 0u);
-    auto values = ParsePairs(ReadText(dump));
+    auto values = ParsePairs(ReadFileBytes(dump));
     const std::pair<const char*, const char*> expected[] = {
         {"LOG", "1.1 1.2 3.1 3.2 "},
         {"I", "3"},
@@ -150,7 +145,7 @@ TEST(ScriptLanguage, UnbalancedScriptIsRefusedWith314AndByZevcCheck) {
     EXPECT_NE(check.standard_error.find((folder / "setup.zev").string() + ":7: "), std::string::npos)
         << check.standard_error;
     ZevcBuildOptions options;
-    options.side_files = {{"testplugin.dll", ReadText(Win32Binary("testplugin.dll"))}};
+    options.side_files = {{"testplugin.dll", ReadFileBytes(Win32Binary("testplugin.dll"))}};
     EXPECT_FALSE(ZevcBuild(source, folder / "refused", options).Succeeded());
 
     // A setup put together by hand from the same script: the engine refuses it with 314.
@@ -159,7 +154,7 @@ TEST(ScriptLanguage, UnbalancedScriptIsRefusedWith314AndByZevcCheck) {
     ASSERT_EQ(compiled.exit_status, 0) << compiled.standard_error;
     {
         std::ofstream setup(folder / "setup.exe", std::ios::binary);
-        setup << ReadText(Win32Binary("zevstub.exe")) << ReadText(folder / "script.txt");
+        setup << ReadFileBytes(Win32Binary("zevstub.exe")) << ReadFileBytes(folder / "script.txt");
     }
     fs::copy_file(Win32Binary("zev.lib"), folder / "zev.lib");
     std::ofstream(folder / "note.txt") << "resource";

@@ -70,6 +70,16 @@ fs::path NativeBinaryFolder() { return FolderSetting("ZEV_E2E_NATIVE_BIN", ZEV_N
 fs::path WorkFolder() { return FolderSetting("ZEV_E2E_WORK", ZEV_E2E_WORK); }
 fs::path Win32Binary(std::string_view file_name) { return Win32BinaryFolder() / file_name; }
 
+std::string ReadFileBytes(const fs::path& path) {
+    std::ifstream file(path, std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+}
+
+void WriteFileBytes(const fs::path& path, std::string_view bytes) {
+    if (path.has_parent_path()) fs::create_directories(path.parent_path());
+    std::ofstream(path, std::ios::binary) << bytes;
+}
+
 std::vector<fs::path> CopyInto(const fs::path& folder, const std::vector<fs::path>& files) {
     fs::create_directories(folder);
     std::vector<fs::path> copies;

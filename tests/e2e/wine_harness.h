@@ -57,6 +57,11 @@ struct WineRunResult {
     bool Finished() const { return exit_code_known && !timed_out; }
 };
 
+// A whole host file as bytes (empty when it cannot be read), and the other way round
+// (parent folders are created).
+std::string ReadFileBytes(const std::filesystem::path& path);
+void WriteFileBytes(const std::filesystem::path& path, std::string_view bytes);
+
 // Copies files into a folder (overwriting) and returns the new paths.
 std::vector<std::filesystem::path> CopyInto(const std::filesystem::path& folder,
                                             const std::vector<std::filesystem::path>& files);

@@ -112,19 +112,23 @@ std::string ScriptBytesOf(const fs::path& path, const std::string& bytes) {
     return bytes;
 }
 
+// The compiled script of a source file, or nothing after its error has been shown.
+std::optional<std::string> CompileFile(const std::string& source, std::ostream& err) {
+    const std::string bytes = ReadFileBytes(PathOf(source));
+    try {
+        return CompileToBytes(bytes, SourcePathText(source));
+    } catch (const SourceError& error) {
+        err << FormatSourceError(source, bytes, error);
+        return std::nullopt;
+    }
+}
+
 int Compile(const Arguments& arguments, std::ostream& err) {
     if (arguments.inputs.size() != 1 || !arguments.output)
         throw CommandError("compile needs one SOURCE and -o SCRIPT");
-    const std::string& source = arguments.inputs[0];
-    const std::string bytes = ReadFileBytes(PathOf(source));
-    std::string script;
-    try {
-        script = CompileToBytes(bytes, SourcePathText(source));
-    } catch (const SourceError& error) {
-        err << FormatSourceError(source, bytes, error);
-        return 1;
-    }
-    WriteFileBytes(PathOf(*arguments.output), script);
+    const std::optional<std::string> script = CompileFile(arguments.inputs[0], err);
+    if (!script) return 1;
+    WriteFileBytes(PathOf(*arguments.output), *script);
     return 0;
 }
 
@@ -140,16 +144,8 @@ bool PassesCheck(const std::string& source, const std::string& script, std::ostr
 
 int Check(const Arguments& arguments, std::ostream& err) {
     if (arguments.inputs.size() != 1 || arguments.output) throw CommandError("check needs one SOURCE");
-    const std::string& source = arguments.inputs[0];
-    const std::string bytes = ReadFileBytes(PathOf(source));
-    std::string script;
-    try {
-        script = CompileToBytes(bytes, SourcePathText(source));
-    } catch (const SourceError& error) {
-        err << FormatSourceError(source, bytes, error);
-        return 1;
-    }
-    return PassesCheck(source, script, err) ? 0 : 1;
+    const std::optional<std::string> script = CompileFile(arguments.inputs[0], err);
+    return script && PassesCheck(arguments.inputs[0], *script, err) ? 0 : 1;
 }
 
 int Decompile(const Arguments& arguments, std::ostream& out, std::ostream& err) {
