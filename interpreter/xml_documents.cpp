@@ -333,6 +333,7 @@ Text EvaluateXPathChain(std::string_view bytes, TextView query, int64_t mode) {
         try {
             const pugi::xpath_query compiled(Utf8(part).c_str());
             selected = compiled.evaluate_node_set(context);
+            selected.sort();  // selection order is document order, whatever the axis
         } catch (const pugi::xpath_exception& failure) {
             throw XPathError("Invalid XPath query '" + Utf8(part) + "': " + failure.what());
         }

@@ -67,6 +67,9 @@ TEST(XPathChain, SelectsRelativeToTheFirstNodeOfEachPart) {
         {u"//missing + b", 1, u""},
         {u"a[1] + missing + b", 1, u""},
         {u".", 1, u"library"},
+        {u"a[2]/b/ancestor::* + @name", 2, u""},
+        {u"a[2]/b/ancestor-or-self::* + b", 3, u""},
+        {u"a[2]/b/ancestor::a + b", 3, u"three"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(ToUtf8(c.query));
