@@ -1,24 +1,10 @@
 #include "startup/out_of_process_extract.h"
 
+#include "interpreter/text_file.h"
 #include "media/archive_routines.h"
 #include "startup/zevstub.h"
 
 namespace zev {
-
-std::vector<Text> ReadTextLines(std::string_view bytes) {
-    if (bytes.substr(0, 3) == "\xEF\xBB\xBF") bytes.remove_prefix(3);
-    std::vector<Text> lines;
-    size_t start = 0;
-    while (start < bytes.size()) {
-        size_t end = bytes.find('\n', start);
-        if (end == std::string_view::npos) end = bytes.size();
-        std::string_view line = bytes.substr(start, end - start);
-        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-        lines.push_back(FromUtf8(line));
-        start = end + 1;
-    }
-    return lines;
-}
 
 bool ReadControlFlag(TextView line) {
     const Text text = Trim(line);
@@ -32,7 +18,7 @@ int RunOutOfProcessExtract(Engine& engine) {
     auto control = control_file.empty() ? std::nullopt : files.ReadWholeFile(control_file);
     if (!control) return kExitControlFileMissing;
 
-    std::vector<Text> lines = ReadTextLines(*control);
+    std::vector<Text> lines = ReadFileLines(*control);
     lines.resize(std::max<size_t>(lines.size(), 5));
     ExtractRequest request;
     request.archive = lines[0];
@@ -41,7 +27,7 @@ int RunOutOfProcessExtract(Engine& engine) {
     request.keep_paths = ReadControlFlag(lines[3]);
     request.overwrite = ReadControlFlag(lines[4]);
     if (auto items = files.ReadWholeFile(control_file + u"items")) {
-        for (Text& item : ReadTextLines(*items))
+        for (Text& item : ReadFileLines(*items))
             if (!item.empty()) request.entries.push_back(std::move(item));
     }
     if (!files.FileExists(request.archive)) return kExitArchiveMissing;

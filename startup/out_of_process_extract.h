@@ -13,7 +13,4 @@ int RunOutOfProcessExtract(Engine& engine);
 // (true when not zero).
 bool ReadControlFlag(TextView line);
 
-// Splits UTF-8 file text into lines (CR LF or LF), skipping a leading byte-order mark.
-std::vector<Text> ReadTextLines(std::string_view bytes);
-
 }  // namespace zev
