@@ -15,21 +15,11 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string ReadText(const fs::path& path) {
-    std::ifstream file(path, std::ios::binary);
-    return std::string((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
-}
-
-void WriteText(const fs::path& path, const std::string& text) {
-    fs::create_directories(path.parent_path());
-    std::ofstream(path, std::ios::binary) << text;
-}
-
 // NAME=value lines of a UTF-8 text file with a byte-order mark and CR LF line ends. A
 // value holding "$NEWLINE$" was written as several lines: a line without "=" continues
 // the value before it after a "\n".
 std::map<std::string, std::string> ReadDump(const fs::path& path) {
-    std::string text = ReadText(path);
+    std::string text = ReadFileBytes(path);
     EXPECT_EQ(text.substr(0, 3), "\xEF\xBB\xBF");
     if (text.starts_with("\xEF\xBB\xBF")) text.erase(0, 3);
     std::map<std::string, std::string> values;
@@ -56,17 +46,17 @@ const char kProductHeader[] =
 TEST(FileCommands, ScriptWritesReadsEditsFindsAndDeletesFilesInThePrefix) {
     const fs::path folder = Wine().NewSetupFolder();
     const fs::path work = folder / "work";
-    WriteText(work / "app.ini", "[Main]\r\nPath=C:\\Program Files\\App\r\n");
-    WriteText(work / "items.xml",
+    WriteFileBytes(work / "app.ini", "[Main]\r\nPath=C:\\Program Files\\App\r\n");
+    WriteFileBytes(work / "items.xml",
               "<?xml version=\"1.0\"?>\r\n<root>\r\n  <item id=\"a\">1</item>\r\n  <item id=\"b\">2</item>\r\n"
               "  <group><entry>x</entry><entry>y</entry></group>\r\n</root>\r\n");
-    WriteText(work / "config.xml", "<config><app name=\"old\"/></config>");
-    WriteText(work / "tree" / "a.txt", "a");
-    WriteText(work / "tree" / "sub" / "b.txt", "b");
-    WriteText(work / "tree" / "sub" / "c.log", "c");
-    WriteText(work / "doomed" / "one.txt", "1");
-    WriteText(work / "doomed" / "inner" / "two.bin", "2");
-    WriteText(work / "doomed" / "inner" / "deeper" / "three.txt", "3");
+    WriteFileBytes(work / "config.xml", "<config><app name=\"old\"/></config>");
+    WriteFileBytes(work / "tree" / "a.txt", "a");
+    WriteFileBytes(work / "tree" / "sub" / "b.txt", "b");
+    WriteFileBytes(work / "tree" / "sub" / "c.log", "c");
+    WriteFileBytes(work / "doomed" / "one.txt", "1");
+    WriteFileBytes(work / "doomed" / "inner" / "two.bin", "2");
+    WriteFileBytes(work / "doomed" / "inner" / "deeper" / "three.txt", "3");
     fs::create_directories(work / "doomed" / "empty");
     const std::string w = Wine().WindowsPath(work);
 
@@ -112,10 +102,10 @@ TEST(FileCommands, ScriptWritesReadsEditsFindsAndDeletesFilesInThePrefix) {
     ASSERT_TRUE(run.Finished()) << run.description;
     EXPECT_EQ(run.exit_code, 0u);
 
-    EXPECT_EQ(ReadText(work / "text.txt"), "\xEF\xBB\xBF" "first\r\nsecond\r\nthird\r\n");
-    EXPECT_EQ(ReadText(work / "config.xml"), "<config><app name=\"new\"/></config>");
-    EXPECT_EQ(ReadText(work / "config.xml.backup. 0"), "<config><app name=\"old\"/></config>");
-    EXPECT_EQ(ReadText(work / "created.xml"),
+    EXPECT_EQ(ReadFileBytes(work / "text.txt"), "\xEF\xBB\xBF" "first\r\nsecond\r\nthird\r\n");
+    EXPECT_EQ(ReadFileBytes(work / "config.xml"), "<config><app name=\"new\"/></config>");
+    EXPECT_EQ(ReadFileBytes(work / "config.xml.backup. 0"), "<config><app name=\"old\"/></config>");
+    EXPECT_EQ(ReadFileBytes(work / "created.xml"),
               "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n<settings>\r\n  <option>on</option>\r\n</settings>\r\n");
     EXPECT_TRUE(fs::is_directory(work / "doomed"));
     EXPECT_TRUE(fs::is_empty(work / "doomed"));
