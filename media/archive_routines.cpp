@@ -10,6 +10,7 @@ namespace {
 
 constexpr uint32_t kRetryCode = 1018;
 constexpr uint32_t kProcessFailedCode = 1016;
+constexpr uint32_t kWrongPasswordCode = 1003;
 
 Text ErrorText(uint32_t code) {
     return u"#" + FromInt(code);
@@ -121,6 +122,10 @@ bool ExtractArchiveRoutine(Engine& engine, const ExtractRequest& request, const 
         error = FromUtf8(failure.what());
     }
     return false;
+}
+
+bool IsWrongPasswordError(TextView error) {
+    return error == ErrorText(kWrongPasswordCode) || error == kWrongPasswordMessage;
 }
 
 namespace {

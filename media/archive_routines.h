@@ -55,6 +55,15 @@ bool DeleteArchiveRoutine(Engine& engine, TextView archive, TextView password, c
 bool TestArchiveRoutine(Engine& engine, TextView archive, TextView password, const ArchiveProgress& progress,
                         Text& error);
 
+// The message a web media extraction compares with to learn that the password was wrong.
+inline constexpr char16_t kWrongPasswordMessage[] =
+    u"The archive cannot be opened: unsupported archive or incorrect password";
+
+// True when an archive routine's error text says that the archive could not be opened
+// for want of the right password: the library's code 1003 ("#1003"), or the message
+// above. Scripts keep seeing the "#" + code text; this only classifies it.
+bool IsWrongPasswordError(TextView error);
+
 // The switch text of a compression level digit ("0" to "6"), with the header-encryption
 // flag and a thread count chosen for the processor count.
 Text LevelSwitches(TextView digit, bool encrypt_headers, uint32_t processors);

@@ -85,6 +85,27 @@ public:
     virtual Text ReadProfileString(TextView file, TextView section, TextView key, size_t buffer_characters) {
         return Text();
     }
+
+    // ---- Media placement: moves, links, listings, compression ----
+    // Every path below may be given in its long-path form ("\\?\" + path).
+    struct FolderEntry {
+        Text name;  // without folder
+        bool is_folder = false;
+    };
+    // The entries directly inside a folder ("." and ".." left out); nothing when the
+    // folder cannot be listed.
+    virtual std::optional<std::vector<FolderEntry>> ListFolder(TextView folder) {
+        return std::nullopt;
+    }
+    // Moves a file, replacing an existing destination file; across drives by copying.
+    virtual PlatformStatus MoveFile(TextView from, TextView to) { return NotSupported(); }
+    // A second name for an existing file on the same volume; fails when link exists.
+    virtual PlatformStatus CreateHardLink(TextView existing, TextView link) { return NotSupported(); }
+    // Turns on file-system (NTFS) compression for a file or folder.
+    virtual PlatformStatus SetCompressed(TextView path) { return NotSupported(); }
+
+protected:
+    static PlatformStatus NotSupported() { return {50, u"The request is not supported."}; }
 };
 
 enum class RegistryRoot { ClassesRoot, CurrentUser, LocalMachine, Users };

@@ -21,7 +21,11 @@ Text ParentOf(const Text& key) {
 // ---- file system ----
 
 Text FakeFileSystem::Key(TextView path) {
-    Text key = ToLower(path);
+    Text key;
+    if (path.starts_with(u"\\\\?\\UNC\\"))
+        key = u"\\\\" + ToLower(path.substr(8));
+    else
+        key = ToLower(path.starts_with(u"\\\\?\\") ? path.substr(4) : path);
     for (auto& c : key)
         if (c == u'/') c = u'\\';
     while (key.size() > 3 && key.back() == u'\\') key.pop_back();
@@ -33,8 +37,13 @@ bool FakeFileSystem::ParentExists(const Text& key) {
     return parent.size() <= 2 || folders_.count(parent) > 0;
 }
 
+bool FakeFileSystem::Unreachable(TextView path) {
+    return !path.starts_with(u"\\\\?\\") && long_path_only.count(Key(path)) > 0;
+}
+
 bool FakeFileSystem::FileExists(TextView path) {
     std::lock_guard guard(lock_);
+    if (Unreachable(path)) return false;
     return files_.count(Key(path)) > 0;
 }
 
@@ -110,6 +119,7 @@ PlatformStatus FakeFileSystem::AppendToFile(TextView path, std::string_view byte
 
 PlatformStatus FakeFileSystem::CopyFile(TextView from, TextView to, bool overwrite) {
     std::lock_guard guard(lock_);
+    if (Unreachable(from) || Unreachable(to)) return PathNotFound();
     auto it = files_.find(Key(from));
     if (it == files_.end()) return NotFound();
     const Text target = Key(to);
@@ -146,6 +156,51 @@ PlatformStatus FakeFileSystem::RemoveEmptyFolder(TextView path) {
     for (const auto& folder : folders_)
         if (folder.starts_with(prefix)) return {145, u"The directory is not empty."};
     folders_.erase(key);
+    return PlatformStatus::Success();
+}
+
+std::optional<std::vector<FileSystem::FolderEntry>> FakeFileSystem::ListFolder(TextView folder) {
+    std::lock_guard guard(lock_);
+    const Text key = Key(folder);
+    if (!folders_.count(key) || unlistable.count(key)) return std::nullopt;
+    const Text prefix = key + u"\\";
+    std::vector<FolderEntry> entries;
+    auto add_child = [&](const Text& path, bool is_folder) {
+        if (!path.starts_with(prefix) || path.find(u'\\', prefix.size()) != Text::npos) return;
+        entries.push_back({path.substr(prefix.size()), is_folder});
+    };
+    for (const Text& child : folders_) add_child(child, true);
+    for (const auto& entry : files_) add_child(entry.first, false);
+    return entries;
+}
+
+PlatformStatus FakeFileSystem::MoveFile(TextView from, TextView to) {
+    std::lock_guard guard(lock_);
+    const Text source = Key(from);
+    const Text target = Key(to);
+    if (Unreachable(from) || Unreachable(to)) return PathNotFound();
+    auto it = files_.find(source);
+    if (it == files_.end()) return NotFound();
+    if (move_refused.count(target)) return {5, u"Access is denied."};
+    if (folders_.count(target)) return {5, u"Access is denied."};
+    if (!ParentExists(target)) return PathNotFound();
+    std::string bytes = std::move(it->second);
+    files_.erase(it);
+    files_[target] = std::move(bytes);
+    return PlatformStatus::Success();
+}
+
+PlatformStatus FakeFileSystem::CreateHardLink(TextView existing, TextView link) {
+    std::lock_guard guard(lock_);
+    const PlatformStatus copied = CopyFile(existing, link, false);
+    if (copied.ok()) hard_links.emplace_back(Key(existing), Key(link));
+    return copied;
+}
+
+PlatformStatus FakeFileSystem::SetCompressed(TextView path) {
+    std::lock_guard guard(lock_);
+    if (!files_.count(Key(path)) && !folders_.count(Key(path))) return NotFound();
+    compressed.insert(Key(path));
     return PlatformStatus::Success();
 }
 

@@ -55,6 +55,11 @@ public:
     // compared without regard to case, blanks around names and values and one pair of
     // enclosing quotes removed.
     Text ReadProfileString(TextView file, TextView section, TextView key, size_t buffer_characters) override;
+    std::optional<std::vector<FolderEntry>> ListFolder(TextView folder) override;
+    PlatformStatus MoveFile(TextView from, TextView to) override;
+    // Gives the link a copy of the file's bytes and records the pair in hard_links.
+    PlatformStatus CreateHardLink(TextView existing, TextView link) override;
+    PlatformStatus SetCompressed(TextView path) override;
 
     // Test set-up and inspection.
     void AddFile(TextView path, std::string bytes);
@@ -65,10 +70,20 @@ public:
     bool temporary_files_fail = false;
     std::optional<VolumeSpace> volume_space;
     std::vector<Text> volume_queries;  // every path QueryVolumeSpace was asked about
+    // Long-path forms ("\\?\" + path) name the same entries as the plain paths.
+    // Paths (as keys: lower case, "\\") reachable only in their long-path form, as names
+    // too long for the plain form are on Windows.
+    std::set<Text> long_path_only;
+    // Destinations no move reaches (a copy or link still does); folders whose listing fails.
+    std::set<Text> move_refused;
+    std::set<Text> unlistable;
+    std::vector<std::pair<Text, Text>> hard_links;  // (existing, link) as keys
+    std::set<Text> compressed;                      // keys
+    static Text Key(TextView path);
 
 private:
-    static Text Key(TextView path);
     bool ParentExists(const Text& key);
+    bool Unreachable(TextView path);
     std::recursive_mutex lock_;
     std::map<Text, std::string> files_;  // key: normalised lower-case path
     std::set<Text> folders_;

@@ -5,6 +5,7 @@
 #include "platform/win32/win32_platform.h"
 
 #include <sddl.h>
+#include <winioctl.h>
 
 namespace zev::win32 {
 
@@ -214,6 +215,42 @@ PlatformStatus Win32FileSystem::RemoveEmptyFolder(TextView path) {
     const Text folder = WithoutTrailingBackslash(path);
     SetFileAttributesW(Wide(folder), FILE_ATTRIBUTE_NORMAL);
     if (!RemoveDirectoryW(Wide(folder))) return LastErrorStatus();
+    return PlatformStatus::Success();
+}
+
+std::optional<std::vector<FileSystem::FolderEntry>> Win32FileSystem::ListFolder(TextView folder) {
+    WIN32_FIND_DATAW data;
+    ScopedFind find(FindFirstFileW(Wide(WithTrailingBackslash(folder) + u"*"), &data));
+    if (!find) return std::nullopt;
+    std::vector<FolderEntry> entries;
+    do {
+        Text name = FromWide(data.cFileName);
+        if (name == u"." || name == u"..") continue;
+        entries.push_back({std::move(name), (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0});
+    } while (FindNextFileW(find.Get(), &data));
+    return entries;
+}
+
+PlatformStatus Win32FileSystem::MoveFile(TextView from, TextView to) {
+    if (!::MoveFileExW(Wide(Text(from)), Wide(Text(to)), MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED))
+        return LastErrorStatus();
+    return PlatformStatus::Success();
+}
+
+PlatformStatus Win32FileSystem::CreateHardLink(TextView existing, TextView link) {
+    if (!::CreateHardLinkW(Wide(Text(link)), Wide(Text(existing)), nullptr)) return LastErrorStatus();
+    return PlatformStatus::Success();
+}
+
+PlatformStatus Win32FileSystem::SetCompressed(TextView path) {
+    const Text text = WithoutTrailingBackslash(path);
+    ScopedFile file(CreateFileW(Wide(text), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    if (!file) return LastErrorStatus();
+    USHORT format = COMPRESSION_FORMAT_DEFAULT;
+    DWORD returned = 0;
+    if (!DeviceIoControl(file.Get(), FSCTL_SET_COMPRESSION, &format, sizeof(format), nullptr, 0, &returned, nullptr))
+        return LastErrorStatus();
     return PlatformStatus::Success();
 }
 

@@ -32,6 +32,10 @@ public:
     std::vector<FoundEntry> FindEntries(TextView pattern) override;
     std::optional<VolumeSpace> QueryVolumeSpace(TextView path) override;
     Text ReadProfileString(TextView file, TextView section, TextView key, size_t buffer_characters) override;
+    std::optional<std::vector<FolderEntry>> ListFolder(TextView folder) override;
+    PlatformStatus MoveFile(TextView from, TextView to) override;
+    PlatformStatus CreateHardLink(TextView existing, TextView link) override;
+    PlatformStatus SetCompressed(TextView path) override;
 };
 
 class Win32Registry final : public Registry {
