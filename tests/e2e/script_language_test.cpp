@@ -75,6 +75,10 @@ Does File/Folder Exist "HASWINDOWS" "C:\windows" "FALSE"
 Does File/Folder Exist "HASNOFILE" "C:\no\such\file.txt" "TRUE"
 Get Environment "SystemRoot" "SYSTEMROOT"
 Get Temporary File "TEMPFILE"
+Set Variable "LONGPATH" "c:\WINDOWS\system32\..\win.ini"
+Convert Path "LONGPATH" "FALSE"
+Set Variable "MISSINGPATH" "C:\no\such\place"
+Convert Path "MISSINGPATH" "FALSE"
 Localization Variable "GREETING" "Hi $TITLE$"
 )zev";
 
@@ -121,6 +125,10 @@ TEST(ScriptLanguage, LoopsJumpsConditionsAndStringCommandsGiveTheExpectedValues)
     };
     for (const auto& [name, value] : expected) EXPECT_EQ(values[name], value) << name;
     EXPECT_EQ(values.count("ITEM"), 0u);  // Next removes the loop variable
+    // Convert Path resolves the relative part and spells each folder and file as the file
+    // system does (the drive stays as written).
+    EXPECT_EQ(values["LONGPATH"], "c:\\windows\\win.ini");
+    EXPECT_EQ(values["MISSINGPATH"], "");
     std::string system_root = values["SYSTEMROOT"];
     for (char& c : system_root) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     EXPECT_EQ(system_root, "c:\\windows");
