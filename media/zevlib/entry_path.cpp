@@ -87,6 +87,20 @@ bool WildcardMatch(TextView pattern, TextView text) {
     return p == pattern.size();
 }
 
+namespace {
+
+bool HasWildcard(TextView pattern) {
+    return pattern.find_first_of(u"*?") != TextView::npos;
+}
+
+Text FoldedKey(TextView name) {
+    Text key(name);
+    for (char16_t& c : key) c = LowerChar(c);
+    return key;
+}
+
+}  // namespace
+
 EntrySelector::EntrySelector(const std::vector<Text>& names) {
     for (const Text& name : names) {
         Text pattern = NormalName(name);
@@ -94,6 +108,11 @@ EntrySelector::EntrySelector(const std::vector<Text>& names) {
         const size_t last = pattern.rfind(u'\\');
         const size_t tail = last == Text::npos ? 0 : last + 1;
         if (pattern.compare(tail, Text::npos, u"*.*") == 0) pattern.resize(pattern.size() - 2);
+        const size_t index = patterns_.size();
+        if (HasWildcard(pattern))
+            wildcards_.push_back(index);
+        else
+            exact_[FoldedKey(pattern)].push_back(index);
         patterns_.push_back(std::move(pattern));
     }
     used_.assign(patterns_.size(), false);
@@ -102,8 +121,22 @@ EntrySelector::EntrySelector(const std::vector<Text>& names) {
 bool EntrySelector::Selects(TextView normalName) {
     if (patterns_.empty()) return true;
     bool selected = false;
-    for (size_t i = 0; i < patterns_.size(); ++i) {
-        // The full name first, then each folder above it.
+    // Plain names by lookup: the full name first, then each folder above it. A caller
+    // that names every entry of a large archive would otherwise pay names x entries
+    // wildcard matches.
+    if (!exact_.empty()) {
+        Text key = FoldedKey(normalName);
+        while (true) {
+            if (auto found = exact_.find(key); found != exact_.end()) {
+                for (size_t index : found->second) used_[index] = true;
+                selected = true;
+            }
+            const size_t separator = key.rfind(u'\\');
+            if (separator == Text::npos) break;
+            key.resize(separator);
+        }
+    }
+    for (size_t i : wildcards_) {
         size_t end = normalName.size();
         while (true) {
             if (WildcardMatch(patterns_[i], normalName.substr(0, end))) {

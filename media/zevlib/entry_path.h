@@ -3,6 +3,7 @@
 #pragma once
 
 #include <optional>
+#include <unordered_map>
 #include <vector>
 
 #include "script/text.h"
@@ -37,6 +38,9 @@ public:
 private:
     std::vector<Text> patterns_;
     std::vector<bool> used_;
+    // Names without "*" or "?", by their letter-case-folded text, to their pattern indices.
+    std::unordered_map<Text, std::vector<size_t>> exact_;
+    std::vector<size_t> wildcards_;  // indices of the patterns with wildcards
 };
 
 }  // namespace zev::archive

@@ -66,6 +66,7 @@ private:
     CMyComPtr<ISequentialOutStream> stream_;
     OutFileStream* file_ = nullptr;
     fs::path partial_;
+    fs::path madeParent_;  // the folder last made (or found) for an output file
 };
 
 Z7_COM7F_IMF(ExtractCallback::SetTotal(UInt64 total)) {
@@ -107,8 +108,14 @@ HRESULT ExtractCallback::OpenOutput(const Target& target) {
             }
         }
     }
-    fs::create_directories(target.path.parent_path(), error);
-    if (error) return Stop(ZEV_ARCHIVE_ERROR_WRITE);
+    // Entries come grouped by folder: a folder made for the previous file needs no
+    // second look.
+    fs::path parent = target.path.parent_path();
+    if (parent != madeParent_) {
+        fs::create_directories(parent, error);
+        if (error) return Stop(ZEV_ARCHIVE_ERROR_WRITE);
+        madeParent_ = std::move(parent);
+    }
     partial_ = target.path;
     partial_ += kPartialSuffix;
     file_ = new OutFileStream;
