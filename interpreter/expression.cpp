@@ -44,9 +44,10 @@ std::optional<ParsedInteger> ParseMagnitude(TextView text) {
     for (; at < text.size(); ++at) {
         const int digit = parsed.hexadecimal ? HexDigit(text[at]) : (text[at] >= u'0' && text[at] <= u'9' ? text[at] - u'0' : -1);
         if (digit < 0) return std::nullopt;
-        if (parsed.magnitude > (std::numeric_limits<uint64_t>::max() - static_cast<uint64_t>(digit)) / base)
+        // Overflow checks without a division per digit: every Mathematics operand is read here.
+        if (__builtin_mul_overflow(parsed.magnitude, base, &parsed.magnitude) ||
+            __builtin_add_overflow(parsed.magnitude, static_cast<uint64_t>(digit), &parsed.magnitude))
             return std::nullopt;
-        parsed.magnitude = parsed.magnitude * base + static_cast<uint64_t>(digit);
     }
     return parsed;
 }

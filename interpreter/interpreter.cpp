@@ -1,6 +1,7 @@
 #include "interpreter/interpreter.h"
 
 #include <exception>
+#include <mutex>
 
 #include "interpreter/dispatch.h"
 #include "interpreter/plugin_statement.h"
@@ -13,6 +14,16 @@ namespace zev {
 namespace {
 
 constexpr uint64_t kPumpInterval = 314;  // pump when more than this many ms have passed
+
+// The variables read before statements, hashed once for the whole process.
+const HashedName kLoggedName(u"LOGGED");
+const HashedName kSilentName(u"SILENT");
+const HashedName kTitleName(u"TITLE");
+const HashedName kLogoName(u"QUIBLOGO");
+const HashedName kDateName(u"DATE");
+const HashedName kTimeName(u"TIME");
+const HashedName kCancelledName(u"QUIB_IsCancelled");
+const HashedName kAbortName(u"ABORT");
 
 }  // namespace
 
@@ -52,8 +63,9 @@ void Interpreter::RefreshClock(uint64_t now, bool store_changed) {
         return;
     }
     TVariableManager& vars = engine_.variables;
-    if (vars.Lookup(u"DATE") != date_) vars.AssignOrCreate(u"DATE", date_, u"Initialization");
-    if (vars.Lookup(u"TIME") != time_) vars.AssignOrCreate(u"TIME", time_, u"Initialization");
+    std::lock_guard hold(vars.Lock());
+    if (!vars.Holds(kDateName, date_)) vars.AssignOrCreate(u"DATE", date_, u"Initialization");
+    if (!vars.Holds(kTimeName, time_)) vars.AssignOrCreate(u"TIME", time_, u"Initialization");
 }
 
 Text Interpreter::Expanded(size_t n) const {
@@ -120,11 +132,17 @@ void Interpreter::Prepare(TextView package_path) {
 
 void Interpreter::RefreshSettings() {
     TVariableManager& vars = engine_.variables;
-    engine_.log.SetPath(vars.ValueOf(u"LOGGED"));
-    engine_.silent = IsTrue(vars.ValueOf(u"SILENT"));
-    vars.SetSilent(engine_.silent);
-    engine_.title = vars.ValueOf(u"TITLE");
-    engine_.title_alone = EqualsNoCase(vars.ValueOf(u"QUIBLOGO"), u"TRUE");
+    Text log_path;
+    {
+        // One acquisition for the group; each read below still locks, re-entrantly.
+        std::lock_guard hold(vars.Lock());
+        log_path = vars.ValueOf(kLoggedName);
+        engine_.silent = IsTrue(vars.ValueOf(kSilentName));
+        vars.SetSilent(engine_.silent);
+        engine_.title = vars.ValueOf(kTitleName);
+        engine_.title_alone = EqualsNoCase(vars.ValueOf(kLogoName), u"TRUE");
+    }
+    engine_.log.SetPath(log_path);
 }
 
 bool Interpreter::FetchNext() {
@@ -153,8 +171,9 @@ void Interpreter::Cycle() {
         control_flow_.BeforeFetch(*this);
         if (!FetchNext()) break;
         if (store_changed) {
-            const Text abort = FromBool(IsTrue(vars.ValueOf(u"QUIB_IsCancelled")));
-            if (vars.Lookup(u"ABORT") != abort) vars.Assign(u"ABORT", abort, u"Cancel State");
+            std::lock_guard hold(vars.Lock());
+            const Text abort = FromBool(IsTrue(vars.ValueOf(kCancelledName)));
+            if (!vars.Holds(kAbortName, abort)) vars.Assign(u"ABORT", abort, u"Cancel State");
         }
         refreshed_changes_ = vars.Changes();
         refreshed_ = true;

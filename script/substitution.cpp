@@ -22,11 +22,8 @@ struct InsertedRegion {
 
 void AppendReversed(Text& out, TextView reversed) { out.append(reversed.rbegin(), reversed.rend()); }
 
-}  // namespace
-
-Text ExpandWith(TextView text, const ReferenceLookup& lookup, bool quoted) {
-    if (text.find(kDollar) == TextView::npos) return Text(text);
-
+// The left-to-right scan with re-scanning of inserted values and the limits of substitution.h.
+Text ExpandScan(TextView text, const ReferenceLookup& lookup, bool quoted) {
     Text done;
     done.reserve(text.size());
     Text rest(text.rbegin(), text.rend());
@@ -84,6 +81,49 @@ Text ExpandWith(TextView text, const ReferenceLookup& lookup, bool quoted) {
         regions.push_back({std::move(name), closing});
     }
     return done;
+}
+
+// Whether inserting a value of this length for a reference that is the whole text
+// keeps within the size and work limits of ExpandScan.
+bool WholeReferenceFits(size_t inserted, size_t text_length) {
+    return (inserted <= kMaxExpandedLength || inserted <= text_length) && inserted <= kMaxInsertedLength;
+}
+
+}  // namespace
+
+Text ExpandWith(TextView text, const ReferenceLookup& lookup, bool quoted) {
+    if (text.find(kDollar) == TextView::npos) return Text(text);
+
+    // Fast path for the commonest parameter, a text that is one reference such as
+    // "$NAME$": ExpandScan would give the value itself (or the text, when unknown).
+    if (text.size() >= 3 && text.front() == kDollar && text.back() == kDollar) {
+        const TextView name = text.substr(1, text.size() - 2);
+        if (name.find(kDollar) == TextView::npos) {
+            std::optional<Text> value = lookup(name);
+            if (!value) return Text(text);
+            if (value->find(kDollar) == Text::npos) {
+                if (!WholeReferenceFits(value->size() + (quoted ? 2 : 0), text.size())) return Text(text);
+                if (!quoted) return std::move(*value);
+                Text result;
+                result.reserve(value->size() + 2);
+                result.push_back(kQuote);
+                result.append(*value);
+                result.push_back(kQuote);
+                return result;
+            }
+            // The value holds references of its own: the full scan, which starts with
+            // this same reference and must see the value already read.
+            bool first = true;
+            return ExpandScan(text, [&](TextView inner) -> std::optional<Text> {
+                if (first) {
+                    first = false;
+                    return std::move(value);
+                }
+                return lookup(inner);
+            }, quoted);
+        }
+    }
+    return ExpandScan(text, lookup, quoted);
 }
 
 Text Expand(TextView text, const TVariableManager& store) {

@@ -97,8 +97,7 @@ constexpr AlternatingRange kAlternatingOdd[] = {
 
 }  // namespace
 
-char16_t LowerChar(char16_t c) {
-    if (c < 0x80) return (c >= u'A' && c <= u'Z') ? static_cast<char16_t>(c + 32) : c;
+char16_t LowerCharBeyondAscii(char16_t c) {
     if ((c >= 0xC0 && c <= 0xDE && c != 0xD7)) return static_cast<char16_t>(c + 32);
     if (c == 0x178) return 0xFF;
     for (const auto& r : kAlternating)
@@ -120,8 +119,7 @@ char16_t LowerChar(char16_t c) {
     return c;
 }
 
-char16_t UpperChar(char16_t c) {
-    if (c < 0x80) return (c >= u'a' && c <= u'z') ? static_cast<char16_t>(c - 32) : c;
+char16_t UpperCharBeyondAscii(char16_t c) {
     if (c >= 0xE0 && c <= 0xFE && c != 0xF7) return static_cast<char16_t>(c - 32);
     if (c == 0xFF) return 0x178;
     if (c == 0xB5) return c;
@@ -241,8 +239,20 @@ std::optional<int64_t> ParseInt(TextView text) {
 }
 
 Text FromInt(int64_t value) {
-    std::string s = std::to_string(value);
-    return Text(s.begin(), s.end());
+    // Digits written straight into UTF-16, without a narrow string in between: every
+    // Mathematics result passes here.
+    char16_t digits[20];
+    char16_t* start = digits + 20;
+    uint64_t magnitude = value < 0 ? ~static_cast<uint64_t>(value) + 1 : static_cast<uint64_t>(value);
+    do {
+        *--start = static_cast<char16_t>(u'0' + magnitude % 10);
+        magnitude /= 10;
+    } while (magnitude != 0);
+    Text out;
+    out.reserve(static_cast<size_t>(digits + 20 - start) + 1);
+    if (value < 0) out.push_back(u'-');
+    out.append(start, digits + 20);
+    return out;
 }
 
 bool IsTrue(TextView text) {

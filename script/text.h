@@ -22,8 +22,19 @@ std::string ToUtf8(TextView text);
 
 // Simple one-to-one case mapping over the Basic Multilingual Plane
 // (Latin, Greek, Cyrillic, Armenian, Georgian, full-width forms).
-char16_t LowerChar(char16_t c);
-char16_t UpperChar(char16_t c);
+// The mapping of characters from U+0080 up.
+char16_t LowerCharBeyondAscii(char16_t c);
+char16_t UpperCharBeyondAscii(char16_t c);
+// Inline ASCII path: names and command words are almost always ASCII, and these run
+// once per character of every variable lookup.
+inline char16_t LowerChar(char16_t c) {
+    if (c < 0x80) return (c >= u'A' && c <= u'Z') ? static_cast<char16_t>(c + 32) : c;
+    return LowerCharBeyondAscii(c);
+}
+inline char16_t UpperChar(char16_t c) {
+    if (c < 0x80) return (c >= u'a' && c <= u'z') ? static_cast<char16_t>(c - 32) : c;
+    return UpperCharBeyondAscii(c);
+}
 Text ToLower(TextView text);
 Text ToUpper(TextView text);
 

@@ -11,6 +11,12 @@ constexpr size_t kFirstBucketCount = 32;
 // Entries per bucket before the table doubles.
 constexpr size_t kLoadFactor = 2;
 
+// The hash modulo the bucket count. Bucket counts are powers of two (32, then doubling),
+// so the remainder is a mask; this runs on every lookup.
+size_t BucketOf(uint32_t hash, size_t bucket_count) {
+    return hash & (bucket_count - 1);
+}
+
 bool IsOwnReference(TextView name, TextView value) {
     return value.size() == name.size() + 2 && value.front() == u'$' && value.back() == u'$' &&
            EqualsNoCase(value.substr(1, name.size()), name);
@@ -48,7 +54,7 @@ void TStringHashTable::ThrowIfIterating() const {
 
 TStringHashTable::Entry* TStringHashTable::FindEntry(TextView name, uint32_t hash) const {
     if (buckets_.empty()) return nullptr;
-    for (Entry* entry = buckets_[hash % buckets_.size()]; entry != nullptr; entry = entry->next)
+    for (Entry* entry = buckets_[BucketOf(hash, buckets_.size())]; entry != nullptr; entry = entry->next)
         if (entry->hash == hash && EqualsNoCase(entry->name, name)) return entry;
     return nullptr;
 }
@@ -61,7 +67,7 @@ void TStringHashTable::Grow() {
     for (Entry* head : buckets_) {
         while (head != nullptr) {
             Entry* next = head->next;
-            Entry*& target = grown[head->hash % new_count];
+            Entry*& target = grown[BucketOf(head->hash, new_count)];
             head->next = target;
             target = head;
             head = next;
@@ -74,21 +80,43 @@ void TStringHashTable::Grow() {
 void TStringHashTable::Set(TextView name, TextView value) {
     if (name.empty()) return;
     ThrowIfIterating();
-    changes_.fetch_add(1, std::memory_order_release);
-    if (count_ >= growth_limit_) Grow();
     const uint32_t hash = Hash(name);
     if (Entry* existing = FindEntry(name, hash)) {
-        existing->value.assign(value);
+        ReplaceValue(*existing, value);
         return;
     }
-    Entry*& head = buckets_[hash % buckets_.size()];
+    changes_.fetch_add(1, std::memory_order_release);
+    if (count_ >= growth_limit_) Grow();
+    Entry*& head = buckets_[BucketOf(hash, buckets_.size())];
     head = new Entry{hash, Text(name), Text(value), head};
     ++count_;
 }
 
+// A write grows a full table even when it only replaces a value, so the moment of
+// growth, and with it the enumeration order, does not depend on which kind of write came.
+void TStringHashTable::ReplaceValue(Entry& entry, TextView value) {
+    changes_.fetch_add(1, std::memory_order_release);
+    if (count_ >= growth_limit_) Grow();
+    entry.value.assign(value);
+}
+
+bool TStringHashTable::Replace(TextView name, TextView value) {
+    if (name.empty()) return false;
+    ThrowIfIterating();
+    Entry* existing = FindEntry(name, Hash(name));
+    if (existing == nullptr) return false;
+    ReplaceValue(*existing, value);
+    return true;
+}
+
 const Text* TStringHashTable::Find(TextView name) const {
     if (name.empty()) return nullptr;
-    const Entry* entry = FindEntry(name, Hash(name));
+    return Find(name, Hash(name));
+}
+
+const Text* TStringHashTable::Find(TextView name, uint32_t hash) const {
+    if (name.empty()) return nullptr;
+    const Entry* entry = FindEntry(name, hash);
     return entry != nullptr ? &entry->value : nullptr;
 }
 
@@ -97,7 +125,7 @@ bool TStringHashTable::Remove(TextView name) {
     if (name.empty() || buckets_.empty()) return false;
     changes_.fetch_add(1, std::memory_order_release);
     const uint32_t hash = Hash(name);
-    for (Entry** link = &buckets_[hash % buckets_.size()]; *link != nullptr; link = &(*link)->next) {
+    for (Entry** link = &buckets_[BucketOf(hash, buckets_.size())]; *link != nullptr; link = &(*link)->next) {
         Entry* entry = *link;
         if (entry->hash == hash && EqualsNoCase(entry->name, name)) {
             *link = entry->next;
@@ -159,6 +187,12 @@ std::optional<Text> TVariableManager::Lookup(TextView name) const {
     return *value;
 }
 
+bool TVariableManager::Holds(const HashedName& name, TextView value) const {
+    ReadLock guard(lock_, lock_reads_);
+    const Text* stored = table_->Find(name.name, name.hash);
+    return stored != nullptr && *stored == value;
+}
+
 void TVariableManager::Remove(TextView name) {
     std::lock_guard guard(lock_);
     table_->Remove(name);
@@ -214,6 +248,12 @@ Text TVariableManager::ValueOf(TextView name) const {
     return value == nullptr ? Text() : *value;
 }
 
+Text TVariableManager::ValueOf(const HashedName& name) const {
+    ReadLock guard(lock_, lock_reads_);
+    const Text* value = table_->Find(name.name, name.hash);
+    return value == nullptr ? Text() : *value;
+}
+
 bool TVariableManager::IsCommandLineName(TextView name) const {
     for (size_t i = 0; i < command_line_pairs_.size(); i += 2)
         if (EqualsNoCase(command_line_pairs_[i], name)) return true;
@@ -224,10 +264,7 @@ void TVariableManager::Assign(TextView name, TextView value, TextView origin) {
     std::lock_guard guard(lock_);
     const Text key = silent_ ? ToUpper(name) : Text(name);
     if (silent_ && IsCommandLineName(key) && origin != TextView(kInjectOverrideLabel)) return;
-    if (table_->Find(key) != nullptr) {
-        table_->Set(key, IsOwnReference(key, value) ? TextView() : value);
-        return;
-    }
+    if (table_->Replace(key, IsOwnReference(key, value) ? TextView() : value)) return;
     AssignOrCreate(key, value, origin);
 }
 

@@ -31,7 +31,12 @@ public:
     ~TStringHashTable();
 
     void Set(TextView name, TextView value);
+    // Set for a name that exists, with one hash and one search; false (and nothing
+    // changed) when the name does not exist.
+    bool Replace(TextView name, TextView value);
     const Text* Find(TextView name) const;
+    // Find with the name's hash already worked out.
+    const Text* Find(TextView name, uint32_t hash) const;
     bool Remove(TextView name);
     size_t Count() const { return count_; }
     size_t BucketCount() const { return buckets_.size(); }
@@ -72,6 +77,7 @@ private:
         Entry* next;
     };
     void ThrowIfIterating() const;
+    void ReplaceValue(Entry& entry, TextView value);
     void Grow();
     Entry* FindEntry(TextView name, uint32_t hash) const;
 
@@ -80,6 +86,14 @@ private:
     size_t growth_limit_ = 0;
     mutable int iterating_ = 0;
     std::atomic<uint64_t> changes_{0};
+};
+
+// A variable name with its hash worked out once, for names the engine reads before
+// every statement. Holds the name only, never a value, so it cannot go stale.
+struct HashedName {
+    explicit HashedName(TextView text) : name(text), hash(TStringHashTable::Hash(text)) {}
+    Text name;
+    uint32_t hash;
 };
 
 // Who is assigning, for the command-line lock. Only the exact label
@@ -100,6 +114,8 @@ public:
     // The value when the variable exists, in one locked step (Exists + GetItem would let
     // a worker remove the variable in between).
     std::optional<Text> Lookup(TextView name) const;
+    // Whether the variable exists and holds exactly value, without copying the value.
+    bool Holds(const HashedName& name, TextView value) const;
     void Remove(TextView name);
     // Alternating name, value in enumeration order. The engine calls these only when no
     // worker runs; they take the lock all the same, so a stray worker write waits instead
@@ -112,6 +128,8 @@ public:
     Text ExportCommaText() const;
     void ImportCommaText(TextView text);
     Text ValueOf(TextView name) const;
+    // ValueOf without hashing the name again.
+    Text ValueOf(const HashedName& name) const;
 
     // The assignment rule. In a silent run the name is upper-cased, and a variable
     // named by a NAME=VALUE argument changes only under kInjectOverrideLabel. A value
