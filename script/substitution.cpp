@@ -127,10 +127,13 @@ Text ExpandWith(TextView text, const ReferenceLookup& lookup, bool quoted) {
 }
 
 Text Expand(TextView text, const TVariableManager& store) {
+    // Most parameters hold no reference: skip building the lookup function for them.
+    if (text.find(kDollar) == TextView::npos) return Text(text);
     return ExpandWith(text, [&store](TextView name) { return store.Lookup(name); }, false);
 }
 
 Text ExpandQuoted(TextView text, const TVariableManager& store) {
+    if (text.find(kDollar) == TextView::npos) return Text(text);
     return ExpandWith(text, [&store](TextView name) { return store.Lookup(name); }, true);
 }
 
