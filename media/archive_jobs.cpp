@@ -5,6 +5,7 @@
 #include <thread>
 
 #include "interpreter/interpreter.h"
+#include "interpreter/worker_wait.h"
 #include "interpreter/path_functions.h"
 
 namespace zev {
@@ -76,40 +77,10 @@ ArchiveJobResult RunArchiveJob(Interpreter& interpreter, ArchiveJobKind kind, Ar
     });
 
     ArchiveJobResult result;
-    bool watchdog_running = false;
-    uint64_t watchdog_started = 0;
-    while (!state->finished) {
-        if (engine.silent) {
-            worker.join();
-            break;
-        }
-        engine.platform.ui.ProcessOneMessageFor(watchdog_running ? 250 : 1000);
-        if (state->finished) break;
-        if (IsTrue(vars.ValueOf(u"QUIB_IsCancelled"))) {
-            result.cancelled = true;
-            if (!watchdog_running) {
-                vars.SetItem(u"QUIB_LastActiveTick", vars.ValueOf(u"QUIB_LastDelegateTick"));
-                state->terminate = true;
-                watchdog_running = true;
-                watchdog_started = engine.platform.system.TickCount();
-            }
-        }
-        if (watchdog_running &&
-            engine.platform.system.TickCount() - watchdog_started >= kArchiveWatchdogMilliseconds) {
-            const Text delegate_tick = vars.ValueOf(u"QUIB_LastDelegateTick");
-            if (vars.ValueOf(u"QUIB_LastActiveTick") != delegate_tick) {
-                vars.SetItem(u"QUIB_LastActiveTick", delegate_tick);
-                watchdog_started = engine.platform.system.TickCount();
-            } else {
-                // The worker stopped reporting: give it up. It keeps its own state alive
-                // and ends on its own; nothing it does later reaches this statement.
-                result.abandoned = true;
-                worker.detach();
-                break;
-            }
-        }
-    }
-    if (worker.joinable()) worker.join();
+    const WorkerWaitOutcome waited =
+        WaitForWorker(engine, worker, state->finished, state->terminate, kArchiveWatchdogMilliseconds);
+    result.cancelled = waited.stop_requested;
+    result.abandoned = waited.abandoned;
     if (IsTrue(vars.ValueOf(u"QUIB_IsCancelled"))) result.cancelled = true;
     if (result.abandoned) {
         result.error = u"The archive operation was cancelled";

@@ -11,6 +11,7 @@
 #include "interpreter/file_search.h"
 #include "interpreter/file_version.h"
 #include "interpreter/interpreter.h"
+#include "interpreter/worker_wait.h"
 #include "interpreter/parameter_forms.h"
 #include "media/delimited_text.h"
 
@@ -125,37 +126,8 @@ void FindAllFiles(Interpreter& interpreter) {
         engine.platform.ui.WakeMainThread();
     });
 
-    bool abandoned = false;
-    bool watchdog_running = false;
-    uint64_t watchdog_started = 0;
-    SystemInfo& system = engine.platform.system;
-    while (!state->finished) {
-        if (engine.silent) {
-            worker.join();
-            break;
-        }
-        engine.platform.ui.ProcessOneMessageFor(watchdog_running ? 250 : 1000);
-        if (state->finished) break;
-        if (!watchdog_running && IsTrue(variables.ValueOf(u"QUIB_IsCancelled"))) {
-            variables.SetItem(u"QUIB_LastActiveTick", variables.ValueOf(u"QUIB_LastDelegateTick"));
-            state->stop = true;
-            watchdog_running = true;
-            watchdog_started = system.TickCount();
-        }
-        if (watchdog_running && system.TickCount() - watchdog_started >= kSearchWatchdogMilliseconds) {
-            const Text delegate_tick = variables.ValueOf(u"QUIB_LastDelegateTick");
-            if (variables.ValueOf(u"QUIB_LastActiveTick") != delegate_tick) {
-                variables.SetItem(u"QUIB_LastActiveTick", delegate_tick);
-                watchdog_started = system.TickCount();
-            } else {
-                // The worker stopped reporting: give it up; it ends on its own later.
-                abandoned = true;
-                worker.detach();
-                break;
-            }
-        }
-    }
-    if (worker.joinable()) worker.join();
+    const bool abandoned =
+        WaitForWorker(engine, worker, state->finished, state->stop, kSearchWatchdogMilliseconds).abandoned;
 
     if (IsTrue(variables.ValueOf(u"QUIB_IsCancelled"))) {
         if (!IsTrue(variables.ValueOf(u"ABORTEDONERROR"))) engine.ShowError(u"Setup cancelled");
