@@ -1,6 +1,7 @@
 #include "interpreter/plugin_statement.h"
 
 #include <atomic>
+#include <memory>
 #include <thread>
 #include <vector>
 
@@ -85,7 +86,17 @@ void RunPluginStatement(Interpreter& interpreter) {
         return stop_requested ? 0 : 1;
     };
 
+    // In a 64-bit bitness mode the plug-in sees the real system folders, except the
+    // installer helper library on Windows 7 and later, which handles that itself.
+    const OsVersion version = engine.platform.system.Version();
+    const bool installer_helper = EqualsNoCase(FileNamePart(path), u"mMSIExec.dll") &&
+                                  (version.major > 6 || (version.major == 6 && version.minor >= 1));
+    const bool suspend_redirection =
+        engine.bitness_mode != u"Win32" && engine.platform.system.Is64BitWindows() && !installer_helper;
+
     std::thread worker([&] {
+        std::unique_ptr<ScopeGuard> redirection;
+        if (suspend_redirection) redirection = engine.platform.system.SuspendFileSystemRedirection();
         if (auto library = engine.platform.libraries.LoadPlugin(path)) {
             result = CallPluginEntry(*library, 0, exported, parameters, progress);
         } else {
