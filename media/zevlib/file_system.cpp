@@ -28,6 +28,21 @@ Text FromPath(const fs::path& path) {
 namespace {
 // Seconds between 1601-01-01 and 1970-01-01.
 constexpr int64_t kFileTimeUnixEpoch = 11644473600LL;
+
+// The stream seek of both file streams.
+HRESULT SeekFile(File& file, Int64 offset, UInt32 seekOrigin, UInt64* newPosition) {
+    int origin = SEEK_SET;
+    if (seekOrigin == STREAM_SEEK_CUR)
+        origin = SEEK_CUR;
+    else if (seekOrigin == STREAM_SEEK_END)
+        origin = SEEK_END;
+    else if (seekOrigin != STREAM_SEEK_SET)
+        return STG_E_INVALIDFUNCTION;
+    if (!file.Seek(offset, origin)) return E_FAIL;
+    if (newPosition) *newPosition = static_cast<UInt64>(file.Tell());
+    return S_OK;
+}
+
 }  // namespace
 
 uint64_t ToFileTime(fs::file_time_type time) {
@@ -141,16 +156,7 @@ Z7_COM7F_IMF(InFileStream::Read(void* data, UInt32 size, UInt32* processedSize))
 }
 
 Z7_COM7F_IMF(InFileStream::Seek(Int64 offset, UInt32 seekOrigin, UInt64* newPosition)) {
-    int origin = SEEK_SET;
-    if (seekOrigin == STREAM_SEEK_CUR)
-        origin = SEEK_CUR;
-    else if (seekOrigin == STREAM_SEEK_END)
-        origin = SEEK_END;
-    else if (seekOrigin != STREAM_SEEK_SET)
-        return STG_E_INVALIDFUNCTION;
-    if (!file_.Seek(offset, origin)) return E_FAIL;
-    if (newPosition) *newPosition = static_cast<UInt64>(file_.Tell());
-    return S_OK;
+    return SeekFile(file_, offset, seekOrigin, newPosition);
 }
 
 Z7_COM7F_IMF(InFileStream::GetSize(UInt64* size)) {
@@ -178,16 +184,7 @@ Z7_COM7F_IMF(OutFileStream::Write(const void* data, UInt32 size, UInt32* process
 }
 
 Z7_COM7F_IMF(OutFileStream::Seek(Int64 offset, UInt32 seekOrigin, UInt64* newPosition)) {
-    int origin = SEEK_SET;
-    if (seekOrigin == STREAM_SEEK_CUR)
-        origin = SEEK_CUR;
-    else if (seekOrigin == STREAM_SEEK_END)
-        origin = SEEK_END;
-    else if (seekOrigin != STREAM_SEEK_SET)
-        return STG_E_INVALIDFUNCTION;
-    if (!file_.Seek(offset, origin)) return E_FAIL;
-    if (newPosition) *newPosition = static_cast<UInt64>(file_.Tell());
-    return S_OK;
+    return SeekFile(file_, offset, seekOrigin, newPosition);
 }
 
 Z7_COM7F_IMF(OutFileStream::SetSize(UInt64 newSize)) {
