@@ -1,5 +1,7 @@
 #include "media/offline_media_copy.h"
 
+#include "interpreter/path_functions.h"
+
 namespace zev {
 
 namespace {
@@ -11,16 +13,6 @@ Text ParentFolder(TextView folder) {
     while (!text.empty() && text.back() == u'\\') text.remove_suffix(1);
     const size_t slash = text.rfind(u'\\');
     return slash == TextView::npos ? Text(folder) : Text(text.substr(0, slash + 1));
-}
-
-Text FileNameOf(TextView path) {
-    const size_t slash = path.find_last_of(u"\\/");
-    return Text(slash == TextView::npos ? path : path.substr(slash + 1));
-}
-
-Text FolderOf(TextView relative) {
-    const size_t slash = relative.rfind(u'\\');
-    return slash == TextView::npos ? Text() : Text(relative.substr(0, slash + 1));
 }
 
 struct MediaFile {
@@ -75,10 +67,10 @@ bool CopyOfflineMedia(FileSystem& files, const OfflineMediaCopyJob& job, Offline
             return false;
         }
         const Text from = (file.from_offline ? offline_root : merge_root) + file.relative;
-        const Text folder = (file.from_offline ? media_root + u"offline\\" : media_root) + FolderOf(file.relative);
-        const Text to = folder + FileNameOf(file.relative);
+        const Text folder = (file.from_offline ? media_root + u"offline\\" : media_root) + FolderPart(file.relative);
+        const Text to = folder + FileNamePart(file.relative);
         files.CreateFolderTree(state.long_paths ? LongPathForm(folder) : folder);
-        publish(FileNameOf(file.relative) + u", " + FromInt(position) + u"% complete", position);
+        publish(FileNamePart(file.relative) + u", " + FromInt(position) + u"% complete", position);
 
         const Text source_name = state.long_paths ? LongPathForm(from) : from;
         const Text target_name = state.long_paths ? LongPathForm(to) : to;
@@ -99,7 +91,7 @@ bool CopyOfflineMedia(FileSystem& files, const OfflineMediaCopyJob& job, Offline
     }
 
     if (!job.copy_web_location.empty() && !job.setup_file.empty())
-        files.CopyFile(job.setup_file, WithTrailingBackslash(job.copy_web_location) + FileNameOf(job.setup_file), true);
+        files.CopyFile(job.setup_file, WithTrailingBackslash(job.copy_web_location) + FileNamePart(job.setup_file), true);
     return true;
 }
 

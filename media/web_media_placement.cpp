@@ -1,5 +1,7 @@
 #include "media/web_media_placement.h"
 
+#include "interpreter/path_functions.h"
+
 #include "media/archive_jobs.h"
 #include "startup/engine.h"
 
@@ -25,11 +27,6 @@ Text DriveOf(TextView path) {
         return ToLower(path.substr(0, end));
     }
     return path.size() >= 2 && path[1] == u':' ? ToLower(path.substr(0, 2)) : Text();
-}
-
-Text FileNameOf(TextView path) {
-    const size_t slash = path.find_last_of(u"\\/");
-    return Text(slash == TextView::npos ? path : path.substr(slash + 1));
 }
 
 Text WithoutExtension(TextView name) {
@@ -174,7 +171,7 @@ bool PlaceWebMedia(Engine& engine, const WebMediaPlacementJob& job, WebMediaStat
     FileSystem& files = engine.platform.files;
     const Text temporary_root = WithTrailingBackslash(job.temporary_root);
     const Text media_root = WithTrailingBackslash(job.media_root);
-    const Text archive_name = FileNameOf(job.archive);
+    const Text archive_name = FileNamePart(job.archive);
     const Text base = WithoutExtension(archive_name);
 
     auto finish = [&](bool success) {
@@ -195,7 +192,7 @@ bool PlaceWebMedia(Engine& engine, const WebMediaPlacementJob& job, WebMediaStat
         request.overwrite = true;
         const ArchiveProgress extract_progress = [&](TextView name, uint64_t done, uint64_t total) {
             const int percent = ProgressPercent(done, total);
-            const Text text = job.progress_prefix + u"\r" + FileNameOf(name) + u", " + FromInt(percent) + u"% complete";
+            const Text text = job.progress_prefix + u"\r" + FileNamePart(name) + u", " + FromInt(percent) + u"% complete";
             return !progress || progress(text, percent);
         };
         const bool extracted = ExtractArchiveRoutine(engine, request, extract_progress, error);
@@ -214,7 +211,7 @@ bool PlaceWebMedia(Engine& engine, const WebMediaPlacementJob& job, WebMediaStat
                 error = made.message;
                 return finish(false);
             }
-            const Text destination = WithTrailingBackslash(folder) + FileNameOf(row.file_path);
+            const Text destination = WithTrailingBackslash(folder) + FileNamePart(row.file_path);
             const Text source = temporary_root + base + u"\\" + row.file_path;
             const Placement placement = PlaceOne(files, source, destination, state.copy_mode, moved, error);
             if (placement == Placement::Failed) return false;  // the temporary root is left for a retry
