@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "interpreter/interpreter.h"
+#include "interpreter/worker_wait.h"
 #include "interpreter/path_functions.h"
 #include "script/substitution.h"
 
@@ -121,14 +122,8 @@ void RunPluginStatement(Interpreter& interpreter) {
         return;
     }
 
-    if (IsTrue(vars.ValueOf(u"QUIB_IsCancelled"))) {
-        if (!IsTrue(vars.ValueOf(u"ABORTEDONERROR"))) engine.ShowError(u"Setup cancelled");
-        if (IsTrue(vars.ValueOf(u"ABORTONERROR"))) {
-            interpreter.EndScript();
-            return;
-        }
-        vars.Assign(u"ABORTEDONERROR", u"TRUE", u"Cancel at Plug-In Time");
-    }
+    if (IsTrue(vars.ValueOf(u"QUIB_IsCancelled")) && FinishCancelledWait(interpreter, u"Cancel at Plug-In Time"))
+        return;
 
     const Text text = result.value_or(Text());
     if (text.empty()) {

@@ -1,5 +1,7 @@
 #include "interpreter/worker_wait.h"
 
+#include "interpreter/interpreter.h"
+
 namespace zev {
 
 WorkerWaitOutcome WaitForWorker(Engine& engine, std::thread& worker, const std::atomic<bool>& finished,
@@ -35,6 +37,18 @@ WorkerWaitOutcome WaitForWorker(Engine& engine, std::thread& worker, const std::
     }
     if (worker.joinable()) worker.join();
     return outcome;
+}
+
+bool FinishCancelledWait(Interpreter& interpreter, TextView origin_label) {
+    Engine& engine = interpreter.engine();
+    TVariableManager& variables = engine.variables;
+    if (!IsTrue(variables.ValueOf(u"ABORTEDONERROR"))) engine.ShowError(u"Setup cancelled");
+    if (IsTrue(variables.ValueOf(u"ABORTONERROR"))) {
+        interpreter.EndScript();
+        return true;
+    }
+    variables.Assign(u"ABORTEDONERROR", u"TRUE", origin_label);
+    return false;
 }
 
 }  // namespace zev

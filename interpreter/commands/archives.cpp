@@ -4,6 +4,7 @@
 #include "interpreter/dispatch.h"
 #include "interpreter/interpreter.h"
 #include "interpreter/parameter_forms.h"
+#include "interpreter/worker_wait.h"
 #include "media/archive_jobs.h"
 #include "media/delimited_text.h"
 
@@ -21,16 +22,7 @@ std::optional<int32_t> LevelCode(TextView parameter) {
 
 // What every worker-run statement does after its job: cancellation, then the result.
 void FinishJob(Interpreter& interpreter, const ArchiveJobResult& result, TextView cancel_label, size_t result_param) {
-    Engine& engine = interpreter.engine();
-    TVariableManager& vars = engine.variables;
-    if (result.cancelled) {
-        if (!IsTrue(vars.ValueOf(u"ABORTEDONERROR"))) engine.ShowError(u"Setup cancelled");
-        if (IsTrue(vars.ValueOf(u"ABORTONERROR"))) {
-            interpreter.EndScript();
-            return;
-        }
-        vars.Assign(u"ABORTEDONERROR", u"TRUE", cancel_label);
-    }
+    if (result.cancelled && FinishCancelledWait(interpreter, cancel_label)) return;
     const Text name = NameParameter(interpreter, result_param, NameForm::DollarAllowed);
     if (name.empty()) return;
     StoreResult(interpreter, name, result.success ? Text(u"SUCCESS") : result.error);

@@ -129,14 +129,8 @@ void FindAllFiles(Interpreter& interpreter) {
     const bool abandoned =
         WaitForWorker(engine, worker, state->finished, state->stop, kSearchWatchdogMilliseconds).abandoned;
 
-    if (IsTrue(variables.ValueOf(u"QUIB_IsCancelled"))) {
-        if (!IsTrue(variables.ValueOf(u"ABORTEDONERROR"))) engine.ShowError(u"Setup cancelled");
-        if (IsTrue(variables.ValueOf(u"ABORTONERROR"))) {
-            interpreter.EndScript();
-            return;
-        }
-        variables.Assign(u"ABORTEDONERROR", u"TRUE", u"Cancel at Find-Files Time");
-    }
+    if (IsTrue(variables.ValueOf(u"QUIB_IsCancelled")) && FinishCancelledWait(interpreter, u"Cancel at Find-Files Time"))
+        return;
     std::vector<Text> found;
     if (!abandoned) {
         std::lock_guard<std::mutex> guard(state->lock);
